@@ -1,0 +1,21 @@
+# Warnings for our own code, sanitizers when asked, and the numerics the model relies on.
+add_library(quarvine_warnings INTERFACE)
+target_compile_options(quarvine_warnings INTERFACE -Wall -Wextra)
+
+if(QUARVINE_SANITIZE)
+  add_compile_options(-fsanitize=${QUARVINE_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${QUARVINE_SANITIZE})
+endif()
+
+# The circuit model is specified operation by operation: no fused multiply-adds, SSE2 arithmetic
+# on 32-bit x86 so that every target rounds alike.
+add_library(quarvine_numerics INTERFACE)
+target_compile_options(quarvine_numerics INTERFACE -ffp-contract=off)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
+  target_compile_options(quarvine_numerics INTERFACE -msse2 -mfpmath=sse)
+endif()
+
+if(WIN32)
+  # The plug-in must need nothing beside itself.
+  set(QUARVINE_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+endif()

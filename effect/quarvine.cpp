@@ -1,0 +1,159 @@
+#include "effect/quarvine.h"
+
+#include "editor/aeffguieditor.h"
+#include "effect/parameter_taper.h"
+#include "host/plugin_main.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+using quarvine::AmpControls;
+
+namespace {
+
+const char* const kParameterNames[quarvine::kNumParameters] = {"Master  ", "Drive   ", "Treble  ",
+                                                              "Middle  ", "Bass    ", "Volume  "};
+
+} // namespace
+
+Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvine::kNumParameters)
+{
+    for (auto& parameter : parameters)
+        parameter.store(0.0f, std::memory_order_relaxed);
+    AmpControls::store(ampControls.sampleRate, 44100.0);
+    if (master) {
+        canProcessReplacing(true);
+        setNumInputs(1);
+        setNumOutputs(1);
+        setUniqueID(quarvine::kUniqueId);
+    }
+    // The order in which the defaults are set is part of the start-up sequence.
+    const VstInt32 defaultOrder[] = {quarvine::kDrive, quarvine::kMaster, quarvine::kTreble,
+                                     quarvine::kMiddle, quarvine::kBass, quarvine::kVolume};
+    for (VstInt32 index : defaultOrder)
+        setParameter(index, quarvine::kDefaultValues[index]);
+    AmpControls::store(ampControls.fixedToneSetting, 0.5);
+    quarvine::buildCircuitModel(circuitModel, AmpControls::load(ampControls.sampleRate));
+}
+
+void Quarvine::setSampleRate(float newSampleRate)
+{
+    AudioEffectX::setSampleRate(newSampleRate);
+    // The model follows on the audio thread, before its next sample.
+    if (std::isfinite(newSampleRate) && newSampleRate > 0.0f)
+        AmpControls::store(ampControls.sampleRate, static_cast<double>(newSampleRate));
+}
+
+void Quarvine::setParameter(VstInt32 index, float value)
+{
+    if (!validIndex(index) || !std::isfinite(value))
+        return;
+    parameters[index].store(value, std::memory_order_relaxed);
+    switch (index) {
+    case quarvine::kMaster:
+        AmpControls::store(ampControls.masterLevel, quarvine::parameterTaper(value));
+        break;
+    case quarvine::kDrive:
+        AmpControls::store(ampControls.driveLevel, quarvine::parameterTaper(value));
+        break;
+    case quarvine::kTreble:
+        AmpControls::store(ampControls.trebleSetting, value);
+        break;
+    case quarvine::kMiddle:
+        AmpControls::store(ampControls.middleSetting, value);
+        break;
+    case quarvine::kBass:
+        AmpControls::store(ampControls.bassLevel, quarvine::parameterTaper(value));
+        break;
+    case quarvine::kVolume:
+        AmpControls::store(ampControls.outputVolume, value);
+        break;
+    default:
+        break;
+    }
+    if (editor)
+        static_cast<AEffGUIEditor*>(editor)->setParameter(index, value);
+}
+
+float Quarvine::getParameter(VstInt32 index)
+{
+    if (!validIndex(index))
+        return 0.0f;
+    return parameters[index].load(std::memory_order_relaxed);
+}
+
+void Quarvine::getParameterName(VstInt32 index, char* text)
+{
+    std::memcpy(text, validIndex(index) ? kParameterNames[index] : "No Idea ", 9);
+}
+
+void Quarvine::getParameterDisplay(VstInt32 index, char* text)
+{
+    if (!validIndex(index)) {
+        *text = 0;
+        return;
+    }
+    char formatted[64];
+    std::snprintf(formatted, sizeof formatted, "%2.3f", static_cast<double>(getParameter(index)) * 10.0);
+    formatted[8] = 0;
+    std::strcpy(text, formatted);
+}
+
+void Quarvine::getParameterLabel(VstInt32 /*index*/, char* text)
+{
+    std::memcpy(text, "        ", 9);
+}
+
+bool Quarvine::getEffectName(char* name)
+{
+    std::strcpy(name, "Quarvine");
+    return true;
+}
+
+bool Quarvine::getVendorString(char* text)
+{
+    std::strcpy(text, "Orn");
+    return true;
+}
+
+bool Quarvine::getProductString(char* text)
+{
+    std::strcpy(text, "Orn Quarvine");
+    return true;
+}
+
+bool Quarvine::getInputProperties(VstInt32 index, VstPinProperties* properties)
+{
+    if (index >= 1)
+        return false;
+    std::snprintf(properties->label, sizeof properties->label, "Quarvine In %i", index + 1);
+    properties->flags = kVstPinIsActive;
+    return true;
+}
+
+bool Quarvine::getOutputProperties(VstInt32 index, VstPinProperties* properties)
+{
+    if (index >= 1)
+        return false;
+    std::snprintf(properties->label, sizeof properties->label, "Quarvine Out %i", index + 1);
+    properties->flags = kVstPinIsActive;
+    return true;
+}
+
+void Quarvine::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    quarvine::processBlock(circuitModel, ampControls, inputs[0], outputs[0], sampleFrames,
+                           quarvine::ProcessMode::replace);
+}
+
+void Quarvine::process(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    quarvine::processBlock(circuitModel, ampControls, inputs[0], outputs[0], sampleFrames, quarvine::ProcessMode::add);
+}
+
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster)
+{
+    return new (std::nothrow) Quarvine(audioMaster);
+}

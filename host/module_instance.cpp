@@ -1,0 +1,3 @@
+#include "host/module_instance.h"
+
+void* hInstance = nullptr;
