@@ -2,21 +2,56 @@
 
 namespace quarvine {
 
+const double kTriode1Fit[14] = {87.4286,   0.277817,   -65.74,     0.636527,   36.1482,     0.244455,   -5.58638,
+                                0.0601759, 0.870708,   0.00632796, -0.0366109, 0.000355421, 0.00112917, 7.49175e-06};
+
+const double kTriode2Fit[14] = {131.912,     -0.136055,    -90.5622, -0.163445,   -12.2022,
+                                -0.0411551,  7.58692,      -0.00483172, 2.61273,  -0.000325513,
+                                0.321742,    -1.40063e-06, 0.0226592, -1.25314e-06};
+
+const double kTriode3Fit[21] = {85.6665619146815,      -1.670773393951679,     -225.7871622384632,
+                                1.086868401377699,     232.9675748464225,      -0.06789196893594668,
+                                -93.23078622832318,    -0.0688839764521339,    -1.923269070353934,
+                                0.002045202157408487,  8.113255755148115,      0.003121208125835805,
+                                0.5996125569049522,    -1.651582057001785e-05, -0.4244702008069797,
+                                -0.0001076518179232398, -0.1013353879608394,   -1.390207450574723e-05,
+                                -0.009161296554364607, -1.899704031014881e-07, -0.0001554309853862633};
+
 void buildCircuitModel(CircuitModel& model, double sampleRate)
 {
-    model.builtForSampleRate = sampleRate;
-}
+    const double rate = 2.0 * sampleRate;
+    initHalfBandFilter(model.upsampler);
+    initHalfBandFilter(model.downsampler);
 
-void processBlock(CircuitModel& model, const AmpControls& controls, const float* input, float* output, int frames,
-                  ProcessMode mode)
-{
-    double rate = AmpControls::load(controls.sampleRate);
-    if (rate != model.builtForSampleRate)
-        buildCircuitModel(model, rate);
-    for (int i = 0; i < frames; ++i) {
-        float y = static_cast<float>(static_cast<double>(input[i]) * AmpControls::load(controls.outputVolume));
-        output[i] = mode == ProcessMode::replace ? y : static_cast<float>(y + output[i]);
-    }
+    model.triode1BiasPlateVoltage =
+        initTriodeStage(model.triode1, kTriode1Fit, {12000.0, 1820.0, 2.2e-6, 220000.0, 200.0, rate});
+    model.triode2BiasPlateVoltage =
+        initTriodeStage(model.triode2, kTriode2Fit, {470000.0, 1820.0, 2.2e-6, 100000.0, 280.0, rate});
+    model.triode3BiasPlateVoltage =
+        initTriodeStage(model.triode3, kTriode3Fit, {255000.0, 1820.0, 2.2e-6, 100000.0, 200.0, rate});
+    model.internalRate = rate;
+
+    buildInputNetwork(model.inputNetwork, kInputNetworkParts, rate, model.triode1BiasPlateVoltage);
+
+    initOnePoleLowPass(model.stageLowpass1, 7.125e-05, rate);
+    initOnePoleLowPass(model.stageLowpass2, 4.8e-05, rate);
+    initOnePoleLowPass(model.stageLowpass3, 4.5e-05, rate);
+    initShelfSection(model.shelfFilter, rate);
+
+    // The coupling filters start from the DC level of the stage before them: no step at start-up.
+    const double couplingTimeConstant = 0.030000000000000002;
+    initOnePoleHighPass(model.couplingFilterA, couplingTimeConstant, rate, model.triode2BiasPlateVoltage);
+    initOnePoleHighPass(model.couplingFilterB, couplingTimeConstant, rate, 0.0);
+
+    buildToneStack(model.toneStack, kToneStackParts, rate);
+
+    initOnePoleHighPass(model.outputCouplingFilter, 0.0159, rate, model.triode3BiasPlateVoltage);
+
+    initHighPassBiquad(model.rumbleFilter, 60.0, 0.7, rate);
+    initPeakingBiquad(model.midBoostFilter, 500.0, 0.7, 1.585, rate);
+    initBleedShelf(model.bleedShelfFilter, rate);
+
+    model.builtForSampleRate = sampleRate;
 }
 
 } // namespace quarvine

@@ -2,19 +2,67 @@
 #pragma once
 
 #include "dsp/amp_controls.h"
+#include "dsp/half_band_filter.h"
+#include "dsp/input_network.h"
+#include "dsp/small_sections.h"
+#include "dsp/tone_stack.h"
+#include "dsp/triode_stage.h"
 
 namespace quarvine {
 
 struct CircuitModel {
+    double triode1BiasPlateVoltage = 0.0;
+    double triode2BiasPlateVoltage = 0.0;
+    double triode3BiasPlateVoltage = 0.0;
+    double internalRate = 0.0; // twice the host rate: every block runs at this rate
+    TriodeStage67 triode1;
+    TriodeStage67 triode2;
+    TriodeStage1010 triode3;
+    OnePoleHighPass couplingFilterA;
+    OnePoleHighPass couplingFilterB;
+    InputNetworkFilter inputNetwork;
+    ToneStackFilter toneStack;
+    OnePoleLowPass stageLowpass1;
+    OnePoleLowPass stageLowpass2;
+    OnePoleLowPass stageLowpass3;
+    ShelfSection shelfFilter;
+    OnePoleHighPass outputCouplingFilter;
+    BiquadSection midBoostFilter;
+    BiquadSection bleedShelfFilter;
+    BiquadSection rumbleFilter;
+    HalfBandFilter upsampler;
+    HalfBandFilter downsampler;
     double builtForSampleRate = 0.0;
 };
 
-// Fills every block for a host rate (the model runs at twice that rate).
+// The valve fits of the three stages.
+extern const double kTriode1Fit[14];
+extern const double kTriode2Fit[14];
+extern const double kTriode3Fit[21];
+
+// Component values of the two control-driven networks.
+inline constexpr InputNetworkComponents kInputNetworkParts{2e-8, 2.082e-9, 1e-9, 2e-11, 519000.0, 2200000.0,
+                                                           1000000.0, 475000.0};
+inline constexpr ToneStackComponents kToneStackParts{6.8e-10, 2.2e-8,   2.2e-8,    3e-9,   47000.0, 250000.0,
+                                                     1000000.0, 25000.0, 22000.0, 100000.0, 1000000.0};
+
+// Fills every block for a host rate (the model runs at twice that rate). Allocates nothing, so the
+// audio thread may call it.
 void buildCircuitModel(CircuitModel& model, double sampleRate);
 
 // Runs frames samples through the chain. Rebuilds the model first when controls.sampleRate
-// differs from the rate it was built for. Input and output may be the same buffer.
+// differs from the rate it was built for. Input and output may be the same buffer. Flushes
+// denormals to zero while it runs and restores the caller's floating-point mode on return.
 void processBlock(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                   int frames, ProcessMode mode);
+
+// The chain itself, without the rate check and without touching the floating-point mode; for
+// callers that manage both (and for measuring what the denormal guard saves).
+void processFrames(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
+                   int frames, ProcessMode mode);
+
+// The two saturating shapers, safe where exp overflows.
+double softLimit(double s);
+double shapeOutput(double s, double masterLevel);
 
 } // namespace quarvine

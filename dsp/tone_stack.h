@@ -1,0 +1,57 @@
+// The passive treble/middle/bass tone-stack network with its fixed treble-cut branch and load.
+// Its 4th-order transfer function has coefficients that are polynomials in the four control
+// positions; the builder reduces the network to the 135 term coefficients once, and the run-time
+// step only re-evaluates those polynomials when a control changes.
+#pragma once
+
+namespace quarvine {
+
+inline constexpr int kToneStackTermCount = 135;
+
+struct ToneStackFilter {
+    double bilinearPowers[4] = {};                         // K, K^2, K^3, K^4 with K = 2 * rate
+    double coefficientTable[kToneStackTermCount] = {};     // A0..A4, B1..B4 term by term
+    double filterState[5] = {};                            // transposed direct form II
+    double runtimeCoefficients[10] = {};                   // Z0, a1..a4, b0..b4
+    double cachedControls[4] = {};                         // b, m, t, h of the last refresh
+};
+
+struct ToneStackComponents {
+    double c1, c2, c3, c4;
+    double r1, r2, r3, r4, r5, r6, r7;
+};
+
+// Which analog coefficient (0..4 for A0..A4, 5..8 for B1..B4) a table entry belongs to, and the
+// powers of t, m, b and h in its monomial.
+struct ToneStackTerm {
+    unsigned char coefficient, t, m, b, h;
+};
+extern const ToneStackTerm kToneStackTerms[kToneStackTermCount];
+
+// A control value can never take this, so the first call always computes the coefficients.
+inline constexpr double kUnsetControl = 10.0;
+
+void buildToneStack(ToneStackFilter& filter, const ToneStackComponents& parts, double rate);
+
+// Analog coefficients A0..A4 (a[0..4]) and B0..B4 (bCoefficients[0..4], B0 always 0) for controls.
+void evaluateToneStackPolynomials(const ToneStackFilter& filter, double b, double m, double t, double h,
+                                  double (&a)[5], double (&bCoefficients)[5]);
+
+void refreshToneStack(ToneStackFilter& filter, double b, double m, double t, double h);
+
+inline double runToneStack(ToneStackFilter& filter, double b, double m, double t, double h, double x)
+{
+    const double* cached = filter.cachedControls;
+    if (b != cached[0] || m != cached[1] || t != cached[2] || h != cached[3])
+        refreshToneStack(filter, b, m, t, h);
+    const double* c = filter.runtimeCoefficients;
+    double* s = filter.filterState;
+    const double y = c[5] * x + s[0];
+    s[0] = c[6] * x + s[1] - c[1] * y;
+    s[1] = c[7] * x + s[2] - c[2] * y;
+    s[2] = c[8] * x + s[3] - c[3] * y;
+    s[3] = c[9] * x + s[4] - c[4] * y;
+    return y;
+}
+
+} // namespace quarvine
