@@ -208,15 +208,16 @@ void HostedPlugin::processMono(const float* input, float* output, std::size_t fr
     }
 }
 
-void HostedPlugin::close()
+VstIntPtr HostedPlugin::close()
 {
     if (!record)
-        return;
+        return 0;
     AEffect* closing = record;
-    closing->dispatcher(closing, effClose, 0, 0, nullptr, 0.0f);
+    VstIntPtr answer = closing->dispatcher(closing, effClose, 0, 0, nullptr, 0.0f);
     std::lock_guard<std::mutex> lock(registryMutex);
     registry().erase(closing);
     record = nullptr;
+    return answer;
 }
 
 std::vector<HostCall> HostedPlugin::calls() const

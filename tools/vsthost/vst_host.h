@@ -89,8 +89,9 @@ public:
     // further input/output channel the plug-in has is fed silence and discarded.
     void processMono(const float* input, float* output, std::size_t frames, VstInt32 blockSize);
 
-    // effClose; the record is gone afterwards.
-    void close();
+    // effClose; the record is gone afterwards. Answers what the dispatcher answered (0 when
+    // there was nothing to close).
+    VstIntPtr close();
 
     std::vector<HostCall> calls() const;
     void clearCalls();
