@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every product and runs every test:
+#   native build with AddressSanitizer and UndefinedBehaviorSanitizer: all unit and module tests
+#   native build with ThreadSanitizer: the threading tests
+#   native release build: the renderer, the validator run on the plug-in, the benchmarks (built)
+#   64-bit and 32-bit Windows DLLs cross-built and inspected
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${JOBS:-$(nproc)}
+out=${QUARVINE_BUILD_ROOT:-$root/build}
+declare -a summary=()
+status=0
+
+step() { echo; echo "=== $*"; }
+record() { # record NAME EXIT-CODE
+  if [ "$2" -eq 0 ]; then summary+=("PASS  $1"); else summary+=("FAIL  $1"); status=1; fi
+}
+configure_and_build() { # dir, cmake args..., -- targets...
+  local dir=$1; shift
+  local args=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do args+=("$1"); shift; done
+  [ $# -gt 0 ] && shift
+  targets=("$@")
+  cmake -S "$root" -B "$dir" "${args[@]}" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+  if [ ${#targets[@]} -gt 0 ]; then
+    cmake --build "$dir" -j"$jobs" --target "${targets[@]}"
+  else
+    cmake --build "$dir" -j"$jobs"
+  fi
+}
+
+step "Installing missing packages"
+scripts/install-deps.sh all || { echo "package installation failed"; exit 1; }
+mkdir -p "$out"
+
+step "Native build with AddressSanitizer + UndefinedBehaviorSanitizer"
+configure_and_build "$out/asan" -DCMAKE_BUILD_TYPE=Debug -DQUARVINE_SANITIZE=address,undefined
+rc=$?
+if [ $rc -eq 0 ]; then
+  (cd "$out/asan" && ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 \
+     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+     ctest --output-on-failure -j"$jobs" -LE thread_tests)
+  rc=$?
+fi
+record "native tests (ASan+UBSan)" $rc
+
+step "Native build with ThreadSanitizer: threading tests"
+configure_and_build "$out/tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARVINE_SANITIZE=thread -- thread_tests
+rc=$?
+if [ $rc -eq 0 ]; then
+  (cd "$out/tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L thread_tests)
+  rc=$?
+fi
+record "threading tests (TSan)" $rc
+
+step "Native release build: plug-in, tools, benchmarks"
+configure_and_build "$out/release" -DCMAKE_BUILD_TYPE=Release -DQUARVINE_TESTS=OFF -DQUARVINE_BENCH=ON
+rc=$?
+record "native release build" $rc
+if [ $rc -eq 0 ] && [ -x "$out/release/tools/validate/quarvine-validate" ]; then
+  step "Validator on the native plug-in"
+  "$out/release/tools/validate/quarvine-validate" "$out/release/libquarvine.so" --skip-gui
+  record "quarvine-validate libquarvine.so" $?
+fi
+
+step "Windows 64-bit cross build"
+configure_and_build "$out/win64" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DQUARVINE_TESTS=OFF -DQUARVINE_TOOLS=OFF -- quarvine
+rc=$?
+[ $rc -eq 0 ] && { scripts/check-dll.sh "$out/win64/quarvine.dll" x86-64; rc=$?; }
+record "quarvine.dll x86-64 built and inspected" $rc
+
+step "Windows 32-bit cross build"
+configure_and_build "$out/win32" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+  -DQUARVINE_TESTS=OFF -DQUARVINE_TOOLS=OFF -- quarvine
+rc=$?
+[ $rc -eq 0 ] && { scripts/check-dll.sh "$out/win32/quarvine.dll" i386; rc=$?; }
+record "quarvine.dll i386 built and inspected" $rc
+
+step "Summary"
+printf '%s\n' "${summary[@]}"
+if [ $status -eq 0 ]; then echo "ALL PASSED"; else echo "SOME STEPS FAILED"; fi
+exit $status

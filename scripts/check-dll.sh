@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Inspects a cross-built quarvine.dll: machine type, the two entry names at one address,
+# the bitmap resources, and no dependency beyond the system's own DLLs.
+# Usage: scripts/check-dll.sh DLL i386|x86-64
+set -euo pipefail
+dll=$1
+arch=$2
+case "$arch" in
+  i386) objdump=i686-w64-mingw32-objdump; format=pei-i386 ;;
+  x86-64) objdump=x86_64-w64-mingw32-objdump; format=pei-x86-64 ;;
+  *) echo "unknown architecture $arch" >&2; exit 2 ;;
+esac
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok:   $*"; }
+
+headers=$($objdump -p "$dll")
+if grep -q "file format $format" <<<"$headers"; then pass "$dll is $format"; else fail "$dll is not $format"; fi
+
+names=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" | awk '/\[/ { print $NF }')
+rvas=$(sed -n '/Export Address Table -- Ordinal Base/,/^$/p' <<<"$headers" | awk '/Export RVA/ { print $(NF-2) }' | sort -u)
+if grep -qx VSTPluginMain <<<"$names" && grep -qx main <<<"$names"; then
+  pass "exports VSTPluginMain and main"
+  if [ "$(wc -l <<<"$rvas")" -eq 1 ]; then pass "both names lead to one function ($rvas)"; else fail "VSTPluginMain and main differ: $rvas"; fi
+else
+  fail "missing export; names: $names"
+fi
+
+allowed='^(KERNEL32|USER32|GDI32|ole32|OLEAUT32|SHELL32|msvcrt|ADVAPI32|msimg32|api-ms-win-.*)\.dll$'
+while read -r name; do
+  if [[ "$name" =~ $allowed ]]; then pass "imports $name"; else fail "depends on $name, which is not part of Windows"; fi
+done < <(awk '/DLL Name:/ { print $3 }' <<<"$headers")
+
+if [ "${CHECK_RESOURCES:-1}" = 1 ]; then
+  resources=$(x86_64-w64-mingw32-windres --input-format=coff --output-format=rc "$dll" 2>/dev/null || true)
+  for id in 101 102; do
+    if grep -Eq "^$id BITMAP" <<<"$resources"; then pass "bitmap resource $id present"; else fail "bitmap resource $id missing"; fi
+  done
+fi
+
+if [ "$failures" -gt 0 ]; then echo "check-dll: $failures failure(s) in $dll"; exit 1; fi
+echo "check-dll: $dll passed"
