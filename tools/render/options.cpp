@@ -1,0 +1,130 @@
+#include "options.h"
+
+#include "demo_phrase.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+
+#ifndef QUARVINE_DEFAULT_PLUGIN
+#define QUARVINE_DEFAULT_PLUGIN "libquarvine.so"
+#endif
+
+namespace render {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kDemoOutput = "quarvine-demo.wav";
+
+// INDEX=VALUE with VALUE in [0, 1].
+std::string parseParameter(const std::string& text, std::pair<int, float>& parsed)
+{
+    auto equals = text.find('=');
+    if (equals == std::string::npos)
+        return "--param expects INDEX=VALUE, got '" + text + "'";
+    int index = -1;
+    auto indexText = std::string_view(text).substr(0, equals);
+    auto [end, error] = std::from_chars(indexText.data(), indexText.data() + indexText.size(), index);
+    if (error != std::errc() || end != indexText.data() + indexText.size() || index < 0)
+        return "--param: '" + std::string(indexText) + "' is not a parameter index";
+    std::string valueText = text.substr(equals + 1);
+    char* valueEnd = nullptr;
+    float value = std::strtof(valueText.c_str(), &valueEnd);
+    if (valueText.empty() || *valueEnd != 0)
+        return "--param: '" + valueText + "' is not a number";
+    if (!(value >= 0.0f && value <= 1.0f))
+        return "--param " + text + ": value outside [0, 1]";
+    parsed = {index, value};
+    return {};
+}
+
+} // namespace
+
+std::string defaultPluginPath()
+{
+    // The renderer sits in <build>/tools/render/, the module at <build>/.
+    std::error_code error;
+    fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        fs::path candidate = self.parent_path().parent_path().parent_path() / "libquarvine.so";
+        if (fs::exists(candidate, error))
+            return candidate.string();
+        candidate = self.parent_path() / "libquarvine.so";
+        if (fs::exists(candidate, error))
+            return candidate.string();
+    }
+    return QUARVINE_DEFAULT_PLUGIN;
+}
+
+std::optional<int> parseOptions(int argc, char** argv, Options& options)
+{
+    CLI::App app{"Renders a sound file through the Quarvine amp plug-in (or any VST 2.4 effect).\n"
+                 "With no input it plays a built-in guitar phrase (" +
+                     std::to_string(static_cast<int>(kDemoSeconds)) + " s, 44100 Hz) into " + kDemoOutput +
+                     ".\nEvery channel runs through its own instance at the file's sample rate; the output "
+                     "format follows OUT's extension (.wav is 32-bit float).",
+                 "quarvine-render"};
+    app.add_option("IN", options.input, "Input sound file (any format libsndfile reads); omit for the demo");
+    app.add_option("OUT", options.output, "Output sound file")->option_text("FILE");
+    app.add_option("-o,--out", options.output, "Output sound file (same as OUT)");
+    app.add_option("--dry", options.dryPath, "Demo only: also write the unprocessed phrase here");
+
+    static const char* const descriptions[] = {"Master (output saturation)", "Drive (preamp gain)", "Treble",
+                                               "Middle", "Bass", "Volume (output level)"};
+    float values[kQuarvineParameterCount] = {};
+    CLI::Option* namedOptions[kQuarvineParameterCount] = {};
+    for (int i = 0; i < kQuarvineParameterCount; ++i)
+        namedOptions[i] = app.add_option(std::string("--") + kQuarvineParameters[i], values[i],
+                                         std::string(descriptions[i]) + ", 0..1; Quarvine only")
+                              ->check(CLI::Range(0.0f, 1.0f));
+    std::vector<std::string> parameterTexts;
+    app.add_option("--param", parameterTexts, "Set parameter INDEX to VALUE (0..1), for any plug-in; repeatable")
+        ->option_text("INDEX=VALUE ...");
+    app.add_option("--block", options.blockSize, "Frames per processing call (default 512)")
+        ->check(CLI::Range(1, 1 << 20));
+    app.add_option("--plugin", options.pluginPath, "VST 2.4 module to load instead of libquarvine.so")
+        ->check(CLI::ExistingFile);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::ParseError& error) {
+        std::cerr << "quarvine-render: " << error.what() << " (see --help)\n";
+        return 2;
+    }
+
+    auto fail = [](const std::string& message) {
+        std::cerr << "quarvine-render: " << message << "\n";
+        return std::optional<int>(2);
+    };
+    for (int i = 0; i < kQuarvineParameterCount; ++i)
+        if (namedOptions[i]->count() > 0)
+            options.named[i] = values[i];
+    for (const auto& text : parameterTexts) {
+        std::pair<int, float> parsed;
+        if (auto message = parseParameter(text, parsed); !message.empty())
+            return fail(message);
+        options.parameters.push_back(parsed);
+    }
+    if (options.input.empty()) {
+        if (options.output.empty())
+            options.output = kDemoOutput;
+    } else {
+        if (options.output.empty())
+            return fail("no output file given for " + options.input);
+        if (!options.dryPath.empty())
+            return fail("--dry belongs to the demo (no input file)");
+    }
+    options.pluginGiven = !options.pluginPath.empty();
+    if (!options.pluginGiven)
+        options.pluginPath = defaultPluginPath();
+    return std::nullopt;
+}
+
+} // namespace render

@@ -1,0 +1,33 @@
+// The renderer's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace render {
+
+// Quarvine's parameters in index order, as the named options spell them.
+inline constexpr const char* kQuarvineParameters[] = {"master", "drive", "treble", "middle", "bass", "volume"};
+inline constexpr int kQuarvineParameterCount = 6;
+
+struct Options {
+    std::string input;        // empty: render the demo phrase
+    std::string output;       // never empty after parsing
+    std::string dryPath;      // demo only: where the unprocessed phrase goes
+    std::string pluginPath;   // never empty after parsing
+    bool pluginGiven = false;
+    int blockSize = 512;
+    std::optional<float> named[kQuarvineParameterCount];
+    std::vector<std::pair<int, float>> parameters;  // from --param, in command-line order
+};
+
+// Parses the arguments. Returns the exit status to end with when there is nothing to render
+// (help shown, or an error already reported on one line of stderr).
+std::optional<int> parseOptions(int argc, char** argv, Options& options);
+
+// libquarvine next to the running executable's build tree, else the path known at build time.
+std::string defaultPluginPath();
+
+} // namespace render
