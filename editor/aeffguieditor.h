@@ -3,9 +3,38 @@
 
 #include "editor/aeffeditor.h"
 
+namespace gui {
+class CFrame;
+}
+
 class AEffGUIEditor : public AEffEditor {
 public:
-    explicit AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner) {}
+    explicit AEffGUIEditor(AudioEffect* owner);
+    ~AEffGUIEditor() override;
 
+    bool getRect(ERect** rect) override;
+    void idle() override;
+    bool onKeyDown(VstKeyCode& keyCode) override;
+    bool onKeyUp(VstKeyCode& keyCode) override;
+    bool onWheel(float distance) override;
+    bool setKnobMode(VstInt32 val) override;
+
+    // Called by the effect after it stored a parameter, from any thread: draws nothing.
     virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
+    virtual void beginEdit(VstInt32 index);
+    virtual void endEdit(VstInt32 index);
+    // The idle pass a modal knob drag runs on every turn of its loop.
+    virtual void doIdleStuff();
+
+    gui::CFrame* getFrame() const { return frame; }
+    static VstInt32 getKnobMode() { return knobMode; }
+
+protected:
+    // Shared by every editor of the module; 2 selects linear knob dragging.
+    static VstInt32 knobMode;
+
+    ERect rect{};
+    uint32_t lastTicks = 0;
+    bool inIdleStuff = false;
+    gui::CFrame* frame = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "effect/quarvine.h"
 
 #include "editor/aeffguieditor.h"
+#include "editor/quarvine_editor.h"
 #include "effect/parameter_taper.h"
 #include "host/plugin_main.h"
 
@@ -36,6 +37,8 @@ Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvin
         setParameter(index, quarvine::kDefaultValues[index]);
     AmpControls::store(ampControls.fixedToneSetting, 0.5);
     quarvine::buildCircuitModel(circuitModel, AmpControls::load(ampControls.sampleRate));
+    // The editor registers itself with the effect too; the effect owns it either way.
+    setEditor(new (std::nothrow) QuarvineEditor(this));
 }
 
 void Quarvine::setSampleRate(float newSampleRate)

@@ -1,0 +1,91 @@
+#include "editor/aeffguieditor.h"
+
+#include "gui/cdrawcontext.h"
+#include "gui/cframe.h"
+#include "gui/platform.h"
+#include "host/audioeffectx.h"
+
+VstInt32 AEffGUIEditor::knobMode = 0;
+
+AEffGUIEditor::AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner)
+{
+    lastTicks = gui::platform::tickCount();
+    if (effect)
+        effect->setEditor(this);
+}
+
+AEffGUIEditor::~AEffGUIEditor()
+{
+    if (frame)
+        frame->forget();
+    frame = nullptr;
+}
+
+bool AEffGUIEditor::getRect(ERect** result)
+{
+    *result = &rect;
+    return true;
+}
+
+void AEffGUIEditor::idle()
+{
+    if (inIdleStuff)
+        return;
+    if (frame)
+        frame->idle();
+}
+
+bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode)
+{
+    return frame && frame->onKeyDown(keyCode) == 1;
+}
+
+bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode)
+{
+    return frame && frame->onKeyUp(keyCode) == 1;
+}
+
+bool AEffGUIEditor::onWheel(float distance)
+{
+    if (!frame)
+        return false;
+    gui::CDrawContext* context = frame->createDrawContext();
+    gui::CPoint where = gui::platform::cursorScreenPosition();
+    where.offset(-context->offsetScreen.h, -context->offsetScreen.v);
+    const bool result = frame->onWheel(context, where, distance);
+    context->forget();
+    return result;
+}
+
+bool AEffGUIEditor::setKnobMode(VstInt32 val)
+{
+    knobMode = val;
+    return true;
+}
+
+void AEffGUIEditor::beginEdit(VstInt32 index)
+{
+    static_cast<AudioEffectX*>(effect)->beginEdit(index);
+}
+
+void AEffGUIEditor::endEdit(VstInt32 index)
+{
+    static_cast<AudioEffectX*>(effect)->endEdit(index);
+}
+
+void AEffGUIEditor::doIdleStuff()
+{
+    uint32_t now = gui::platform::tickCount();
+    if (now < lastTicks) {
+        gui::platform::sleepMilliseconds(4);
+        now += 4;
+        if (now < lastTicks - 50)
+            return;
+    }
+    idle();
+    gui::platform::dispatchOnePendingRepaint();
+    lastTicks = now + 100;
+    inIdleStuff = true;
+    effect->masterIdle();
+    inIdleStuff = false;
+}

@@ -1,0 +1,98 @@
+#include "editor/quarvine_editor.h"
+
+#include "editor/canimknob.h"
+#include "gui/cbitmap.h"
+#include "gui/cframe.h"
+#include "host/audioeffect.h"
+
+#include <new>
+
+namespace {
+
+// The panel's knob positions; the steps between them are 80 and 81 pixels.
+constexpr gui::CRect kKnobRects[QuarvineEditor::kNumKnobs] = {
+    {26, 26, 76, 76},   {106, 26, 156, 76}, {187, 26, 237, 76},
+    {267, 26, 317, 76}, {348, 26, 398, 76}, {428, 26, 478, 76},
+};
+
+constexpr int32_t kStripFrames = 256;
+constexpr int32_t kStripFrameHeight = 50;
+
+} // namespace
+
+QuarvineEditor::QuarvineEditor(AudioEffect* effect) : AEffGUIEditor(effect)
+{
+    background = new gui::CBitmap(kBackgroundBitmapId);
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = static_cast<int16_t>(background->getHeight());
+    rect.right = static_cast<int16_t>(background->getWidth());
+}
+
+QuarvineEditor::~QuarvineEditor()
+{
+    // A frame still open would keep knobs whose listener is this editor.
+    close();
+    background->forget();
+}
+
+gui::CRect QuarvineEditor::knobRect(int index)
+{
+    return kKnobRects[index];
+}
+
+bool QuarvineEditor::open(void* parentWindow)
+{
+    // Opening twice must not strand the first frame and its knobs.
+    close();
+    AEffGUIEditor::open(parentWindow);
+    auto* strip = new gui::CBitmap(kKnobStripBitmapId);
+    auto* newFrame = new gui::CFrame(gui::CRect(0, 0, background->getWidth(), background->getHeight()),
+                                     parentWindow, this);
+    newFrame->setBackground(background);
+    for (int i = 0; i < kNumKnobs; ++i) {
+        gui::CAnimKnob* knob =
+            i == 0 ? new gui::CAnimKnob(kKnobRects[i], this, i, kStripFrames, kStripFrameHeight, strip)
+                   : new gui::CAnimKnob(kKnobRects[i], this, i, strip);
+        knob->setInsetValue(0);
+        knob->setInverseBitmap(false);
+        knob->setValue(effect->getParameter(i));
+        newFrame->addView(knob);
+        knobs[i].store(knob, std::memory_order_release);
+    }
+    strip->forget();
+    frame = newFrame;
+    return true;
+}
+
+void QuarvineEditor::close()
+{
+    for (auto& knob : knobs)
+        knob.store(nullptr, std::memory_order_release);
+    if (frame) {
+        gui::CFrame* old = frame;
+        frame = nullptr;
+        old->forget();
+    }
+}
+
+void QuarvineEditor::setParameter(VstInt32 index, float)
+{
+    if (static_cast<uint32_t>(index) >= kNumKnobs)
+        return;
+    if (gui::CAnimKnob* knob = knobs[index].load(std::memory_order_acquire))
+        knob->setValue(effect->getParameter(index));
+}
+
+void QuarvineEditor::valueChanged(gui::CDrawContext*, gui::CControl* control)
+{
+    effect->setParameterAutomated(control->getTag(), control->getValue());
+    control->setDirty(true);
+}
+
+gui::CAnimKnob* QuarvineEditor::getKnob(int index) const
+{
+    if (index < 0 || index >= kNumKnobs)
+        return nullptr;
+    return knobs[index].load(std::memory_order_acquire);
+}

@@ -1,0 +1,24 @@
+// What a drag-and-drop carries into the view tree.
+#pragma once
+
+#include "editor/creferencecounter.h"
+
+#include <cstdint>
+
+namespace gui {
+
+enum CDragType : int32_t { kDragFile = 0, kDragText, kDragUnknown = -1, kDragError = -2 };
+
+class CDragContainer : public CReferenceCounter {
+public:
+    explicit CDragContainer(void* platformDrag = nullptr) : platformDrag(platformDrag) {}
+
+    int32_t getCount() const { return count; }
+    void* getPlatformDrag() const { return platformDrag; }
+
+private:
+    void* platformDrag;
+    int32_t count = 0;
+};
+
+} // namespace gui

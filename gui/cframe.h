@@ -1,0 +1,108 @@
+// The root of the editor's view tree and the owner of its platform window.
+#pragma once
+
+#include "editor/cviewcontainer.h"
+
+class AEffGUIEditor;
+
+namespace gui {
+
+class CDropTarget;
+
+enum CCursorType : int32_t {
+    kCursorDefault = 0,
+    kCursorWait,
+    kCursorHSize,
+    kCursorVSize,
+    kCursorSizeAll,
+    kCursorNESWSize,
+    kCursorNWSESize,
+    kCursorCopy,
+    kCursorNotAllowed,
+    kCursorHand,
+};
+
+class CFrame : public CViewContainer {
+public:
+    CFrame(const CRect& size, void* parentWindow, AEffGUIEditor* editor);
+    ~CFrame() override;
+
+    void draw(CDrawContext* context) override;
+    void drawRect(CDrawContext* context, const CRect& updateRect) override;
+    void mouse(CDrawContext* context, CPoint& where, int32_t buttons = -1) override;
+    int32_t onKeyDown(VstKeyCode& keyCode) override;
+    int32_t onKeyUp(VstKeyCode& keyCode) override;
+    bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
+    bool onWheel(CDrawContext* context, const CPoint& where, int32_t axis, float distance) override;
+    bool isTypeOf(const char* name) const override;
+    void update(CDrawContext* context) override;
+    bool advanceNextFocusView(CView* oldFocus, bool reverse = false) override;
+
+    void idle();
+    void invalidate(const CRect& rect);
+    // Draws the view at once in a context of its own; null or a stranger draws the whole frame.
+    void redrawView(CView* view);
+    void doIdleStuff();
+    uint32_t getTicks() const;
+    int32_t getKnobMode() const;
+    void beginEdit(int32_t index);
+    void endEdit(int32_t index);
+    bool setModalView(CView* view);
+    CView* getModalView() const { return modalView; }
+    CView* getFocusView() const { return focusView; }
+    void setFocusView(CView* view);
+    bool getOpenFlag() const { return openFlag; }
+    void setOpenFlag(bool state) { openFlag = state; }
+    bool isDropActive() const { return dropActive; }
+    bool setDropActive(bool active);
+    bool setUpdatesDisabled(bool state);
+    bool getCurrentLocation(CPoint& where);
+    void setCursor(int32_t type);
+    bool setSize(int32_t width, int32_t height);
+    bool getSize(CRect* rect) const;
+    bool getPosition(int32_t& x, int32_t& y) const;
+    bool setPosition(int32_t x, int32_t y);
+    // A new context on the frame's window; the caller releases it.
+    CDrawContext* createDrawContext();
+
+    AEffGUIEditor* getGUIEditor() const { return editor; }
+    void* getParentWindow() const { return parentWindow; }
+    void* getSystemWindow() const { return window; }
+    // The window is gone (the host destroyed its parent): forget it and stop drawing.
+    void windowDestroyed();
+
+private:
+    // Platform services, one implementation per backend.
+    bool platformCreateWindow();
+    void platformDestroyWindow();
+    void platformLoadBlendLibrary();
+    void platformFreeBlendLibrary();
+    void platformOleInitialize();
+    void platformOleUninitialize();
+    bool platformRegisterDrop();
+    void platformRevokeDrop();
+    void* platformCurrentCursor() const;
+    void platformSetCursor(int32_t type);
+    void platformResizeWindow(int32_t width, int32_t height);
+    // Grows the windows around the frame; answers true when it had to stop at the host's window.
+    bool platformGrowEnclosingWindows(int32_t width, int32_t height);
+    CPoint platformWindowOrigin() const;
+    bool platformGetSize(CRect* rect) const;
+    bool platformGetPosition(int32_t& x, int32_t& y) const;
+
+    AEffGUIEditor* editor;
+    void* parentWindow;
+    CView* modalView = nullptr;
+    CView* focusView = nullptr;
+    bool firstDraw = true;
+    bool openFlag = true;
+    bool dropActive = false;
+    bool updatesDisabled = false;
+    void* window = nullptr;
+    void* blendLibrary = nullptr;
+    CDropTarget* dropTarget = nullptr;
+    void* defaultCursor = nullptr;
+    bool defaultCursorStored = false;
+};
+
+} // namespace gui

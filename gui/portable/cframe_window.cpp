@@ -1,0 +1,147 @@
+// Window services of the frame on the portable backend: the window is a pixel surface.
+#include "gui/cdrawcontext.h"
+#include "gui/cdroptarget.h"
+#include "gui/cframe.h"
+#include "gui/portable/pixel_surface.h"
+#include "gui/portable/portable_window.h"
+
+namespace gui {
+
+namespace {
+
+constexpr uint32_t kButtonFace = 0xf0f0f0;
+int32_t classUseCount = 0;
+int32_t cursorType = kCursorDefault;
+
+portable::PixelSurface* surfaceOf(void* window)
+{
+    return static_cast<portable::PixelSurface*>(window);
+}
+
+} // namespace
+
+bool CFrame::platformCreateWindow()
+{
+    ++classUseCount;
+    window = new portable::PixelSurface(size.width(), size.height(), kButtonFace);
+    return true;
+}
+
+void CFrame::platformDestroyWindow()
+{
+    delete surfaceOf(window);
+    window = nullptr;
+    --classUseCount;
+}
+
+void CFrame::platformLoadBlendLibrary() {}
+void CFrame::platformFreeBlendLibrary() {}
+void CFrame::platformOleInitialize() {}
+void CFrame::platformOleUninitialize() {}
+
+bool CFrame::platformRegisterDrop()
+{
+    return dropTarget != nullptr;
+}
+
+void CFrame::platformRevokeDrop()
+{
+    if (dropTarget)
+        dropTarget->release();
+    dropTarget = nullptr;
+}
+
+void* CFrame::platformCurrentCursor() const
+{
+    return nullptr;
+}
+
+void CFrame::platformSetCursor(int32_t type)
+{
+    // Types without a cursor of their own show the default one.
+    cursorType = (type >= kCursorWait && type <= kCursorHand && type != kCursorCopy) ? type : kCursorDefault;
+}
+
+void CFrame::platformResizeWindow(int32_t width, int32_t height)
+{
+    if (!window)
+        return;
+    delete surfaceOf(window);
+    window = new portable::PixelSurface(width, height, kButtonFace);
+}
+
+bool CFrame::platformGrowEnclosingWindows(int32_t width, int32_t height)
+{
+    // No windows enclose the portable frame; only its own grows.
+    platformResizeWindow(width, height);
+    return false;
+}
+
+CPoint CFrame::platformWindowOrigin() const
+{
+    return {};
+}
+
+bool CFrame::platformGetSize(CRect* rect) const
+{
+    if (!window || !rect)
+        return false;
+    *rect = surfaceOf(window)->bounds();
+    return true;
+}
+
+bool CFrame::platformGetPosition(int32_t& x, int32_t& y) const
+{
+    if (!window)
+        return false;
+    x = 0;
+    y = 0;
+    return true;
+}
+
+namespace portable {
+
+const PixelSurface* windowPixels(const CFrame& frame)
+{
+    return static_cast<const PixelSurface*>(frame.getSystemWindow());
+}
+
+void paint(CFrame& frame, const CRect& rect)
+{
+    if (!frame.getSystemWindow() || rect.isEmpty())
+        return;
+    CDrawContext* context = new CDrawContext(&frame, frame.getSystemWindow(), frame.getSystemWindow());
+    frame.drawRect(context, rect);
+    context->forget();
+}
+
+void buttonDown(CFrame& frame, const CPoint& where)
+{
+    CDrawContext* context = frame.createDrawContext();
+    CPoint point = where;
+    frame.mouse(context, point, -1);
+    context->forget();
+}
+
+bool wheel(CFrame& frame, const CPoint& screenWhere, int16_t delta)
+{
+    CDrawContext* context = frame.createDrawContext();
+    const float distance = static_cast<float>(delta / 120.0);
+    const bool handled = frame.onWheel(context, screenWhere, distance);
+    context->forget();
+    return handled;
+}
+
+int32_t windowClassUseCount()
+{
+    return classUseCount;
+}
+
+int32_t currentCursorType()
+{
+    return cursorType;
+}
+
+} // namespace portable
+
+} // namespace gui

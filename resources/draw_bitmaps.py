@@ -1,0 +1,162 @@
+#!/usr/bin/python3
+"""Draws the editor's two bitmaps: the panel (101) and the knob film strip (102).
+
+Run on demand with a Python that has Pillow; writes background.bmp and knob_strip.bmp next to
+this script. Everything is drawn at four times the size and reduced, for smooth edges. The panel
+colour depends on the row only, so the corners of every knob frame match the panel wherever the
+knob sits.
+"""
+
+import math
+import os
+
+from PIL import Image, ImageDraw, ImageFilter, ImageFont
+
+SCALE = 4
+PANEL_W, PANEL_H = 680, 120
+KNOB = 50
+FRAMES = 256
+KNOB_LEFTS = [26, 106, 187, 267, 348, 428]
+KNOB_TOP = 26
+LABELS = ["MASTER", "DRIVE", "TREBLE", "MIDDLE", "BASS", "VOLUME"]
+START_DEG, SWEEP_DEG = 225.0, -270.0
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+FONT_DIRS = ["/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/truetype/liberation"]
+
+
+def font(name, size):
+    for folder in FONT_DIRS:
+        path = os.path.join(folder, name)
+        if os.path.exists(path):
+            return ImageFont.truetype(path, size)
+    return ImageFont.load_default()
+
+
+def panel_colour(y):
+    """Charcoal plate, a little lighter towards the top, as if lit from above."""
+    t = y / float(PANEL_H * SCALE)
+    top, bottom = (58, 56, 54), (30, 29, 28)
+    return tuple(int(round(a + (b - a) * t)) for a, b in zip(top, bottom))
+
+
+def gradient_rows(width, height, y0):
+    image = Image.new("RGB", (width, height))
+    draw = ImageDraw.Draw(image)
+    for y in range(height):
+        draw.line([(0, y), (width, y)], fill=panel_colour(y0 + y))
+    return image
+
+
+def pointer_angle(frame):
+    return math.radians(START_DEG + SWEEP_DEG * frame / (FRAMES - 1))
+
+
+def draw_knob(frame):
+    size = KNOB * SCALE
+    image = gradient_rows(size, size, KNOB_TOP * SCALE)
+    c = size / 2.0
+
+    # Scale ticks printed on the plate, from the minimum to the maximum.
+    draw = ImageDraw.Draw(image)
+    for i in range(11):
+        a = math.radians(START_DEG + SWEEP_DEG * i / 10.0)
+        r0, r1 = 86, 97 if i in (0, 5, 10) else 93
+        draw.line([(c + r0 * math.cos(a), c - r0 * math.sin(a)), (c + r1 * math.cos(a), c - r1 * math.sin(a))],
+                  fill=(196, 178, 132), width=5 if i in (0, 5, 10) else 3)
+
+    # Soft shadow below and to the right of the knob.
+    shadow = Image.new("L", (size, size), 0)
+    ImageDraw.Draw(shadow).ellipse([c - 74 + 6, c - 74 + 10, c + 74 + 6, c + 74 + 10], fill=170)
+    shadow = shadow.filter(ImageFilter.GaussianBlur(9))
+    image.paste((8, 8, 8), (0, 0), shadow)
+
+    angle = pointer_angle(frame)
+    body = Image.new("RGB", (size, size), (0, 0, 0))
+    bd = ImageDraw.Draw(body)
+    # Knurled skirt: ridges turn with the knob, the light stays where it is.
+    radius = 76
+    bd.ellipse([c - radius, c - radius, c + radius, c + radius], fill=(20, 20, 22))
+    ridges = 40
+    for i in range(ridges):
+        a = angle + 2 * math.pi * i / ridges
+        light = 0.5 + 0.5 * math.cos(a - math.radians(120))
+        shade = int(30 + 60 * light)
+        bd.line([(c + 62 * math.cos(a), c - 62 * math.sin(a)), (c + 75 * math.cos(a), c - 75 * math.sin(a))],
+                fill=(shade, shade, shade + 2), width=4)
+    # Cap with a sheen from the upper left.
+    cap = 58
+    for r in range(cap, 0, -1):
+        t = r / float(cap)
+        base = int(26 + 22 * (1 - t))
+        bd.ellipse([c - r, c - r, c + r, c + r], fill=(base, base, base + 2))
+    sheen = Image.new("L", (size, size), 0)
+    ImageDraw.Draw(sheen).ellipse([c - 44, c - 52, c + 10, c - 8], fill=90)
+    sheen = sheen.filter(ImageFilter.GaussianBlur(12))
+    body.paste((150, 150, 155), (0, 0), sheen)
+    # Rim light and the cream pointer line.
+    bd.ellipse([c - cap, c - cap, c + cap, c + cap], outline=(70, 70, 74), width=3)
+    x0, y0 = c + 14 * math.cos(angle), c - 14 * math.sin(angle)
+    x1, y1 = c + 70 * math.cos(angle), c - 70 * math.sin(angle)
+    bd.line([(x0, y0), (x1, y1)], fill=(236, 226, 196), width=9)
+    bd.ellipse([x1 - 4.5, y1 - 4.5, x1 + 4.5, y1 + 4.5], fill=(236, 226, 196))
+
+    mask = Image.new("L", (size, size), 0)
+    ImageDraw.Draw(mask).ellipse([c - radius, c - radius, c + radius, c + radius], fill=255)
+    image.paste(body, (0, 0), mask)
+    return image.resize((KNOB, KNOB), Image.LANCZOS)
+
+
+def draw_strip():
+    strip = Image.new("RGB", (KNOB, KNOB * FRAMES))
+    for frame in range(FRAMES):
+        strip.paste(draw_knob(frame), (0, frame * KNOB))
+    return strip.quantize(colors=256, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+
+
+def centred_text(draw, x, y, text, face, fill):
+    left, top, right, bottom = draw.textbbox((0, 0), text, font=face)
+    draw.text((x - (right - left) / 2.0 - left, y - top), text, font=face, fill=fill)
+
+
+def draw_background(strip):
+    w, h = PANEL_W * SCALE, PANEL_H * SCALE
+    image = gradient_rows(w, h, 0)
+    draw = ImageDraw.Draw(image)
+    gold = (201, 180, 128)
+    cream = (232, 222, 196)
+    # Pinstripe border and a divider before the name plate.
+    draw.rounded_rectangle([10, 10, w - 11, h - 11], radius=24, outline=gold, width=5)
+    draw.line([(510 * SCALE, 18 * SCALE), (510 * SCALE, 102 * SCALE)], fill=(90, 82, 62), width=4)
+
+    label = font("DejaVuSans-Bold.ttf", 9 * SCALE)
+    for left, text in zip(KNOB_LEFTS, LABELS):
+        centred_text(draw, (left + KNOB / 2.0) * SCALE, 84 * SCALE, text, label, cream)
+
+    name = font("DejaVuSerif-BoldItalic.ttf", 30 * SCALE)
+    sub = font("DejaVuSans.ttf", 8 * SCALE)
+    centred_text(draw, 592 * SCALE, 30 * SCALE, "Quarvine", name, gold)
+    centred_text(draw, 592 * SCALE, 76 * SCALE, "VALVE  AMPLIFIER", sub, cream)
+    # Two screws in the corners of the name plate.
+    for x, y in ((528, 16), (656, 104), (528, 104), (656, 16)):
+        cx, cy = x * SCALE, y * SCALE
+        draw.ellipse([cx - 12, cy - 12, cx + 12, cy + 12], fill=(110, 108, 104), outline=(24, 24, 24), width=2)
+        draw.line([(cx - 9, cy - 9), (cx + 9, cy + 9)], fill=(40, 40, 40), width=4)
+
+    image = image.resize((PANEL_W, PANEL_H), Image.LANCZOS)
+    # The knobs at their defaults, taken from the strip so that their corners match exactly.
+    rgb_strip = strip.convert("RGB")
+    defaults = [127, 127, 127, 127, 127, 255]
+    for left, frame in zip(KNOB_LEFTS, defaults):
+        image.paste(rgb_strip.crop((0, frame * KNOB, KNOB, (frame + 1) * KNOB)), (left, KNOB_TOP))
+    return image
+
+
+def main():
+    strip = draw_strip()
+    strip.save(os.path.join(HERE, "knob_strip.bmp"))
+    draw_background(strip).save(os.path.join(HERE, "background.bmp"))
+
+
+if __name__ == "__main__":
+    main()
