@@ -1,0 +1,160 @@
+// Cost of the amplifier per input sample, reported as ns_per_sample and as the multiple of real
+// time at 44.1 kHz (x_realtime), plus the cost of creating an effect.
+#include "dsp/circuit_model.h"
+#include "dsp/denormal_guard.h"
+#include "effect/quarvine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+{
+    return opcode == 1 ? 2400 : 0; // audioMasterVersion
+}
+
+std::vector<float> riff(int frames)
+{
+    std::vector<float> x(frames);
+    for (int n = 0; n < frames; ++n)
+        x[n] = static_cast<float>(0.4 * std::sin(2.0 * M_PI * 82.41 * n / 44100.0) +
+                                  0.2 * std::sin(2.0 * M_PI * 246.9 * n / 44100.0));
+    return x;
+}
+
+void reportPerSample(benchmark::State& state, double framesPerIteration)
+{
+    using benchmark::Counter;
+    state.counters["ns_per_sample"] =
+        Counter(framesPerIteration * 1e-9, Counter::kIsIterationInvariantRate | Counter::kInvert);
+    state.counters["x_realtime"] = Counter(framesPerIteration / 44100.0, Counter::kIsIterationInvariantRate);
+}
+
+struct Effect {
+    Effect() : effect(std::make_unique<Quarvine>(hostCallback)) {}
+    std::unique_ptr<Quarvine> effect;
+};
+
+void run(benchmark::State& state, Quarvine& q, int blockSize)
+{
+    std::vector<float> in = riff(44100), out(blockSize);
+    size_t pos = 0;
+    for (auto _ : state) {
+        if (pos + blockSize > in.size())
+            pos = 0;
+        float* inputs[1] = {in.data() + pos};
+        float* outputs[1] = {out.data()};
+        q.processReplacing(inputs, outputs, blockSize);
+        benchmark::DoNotOptimize(out.data());
+        pos += blockSize;
+    }
+    reportPerSample(state, blockSize);
+}
+
+void BM_DefaultSettings(benchmark::State& state)
+{
+    Effect e;
+    run(state, *e.effect, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_DefaultSettings)->Arg(32)->Arg(512)->Arg(4096);
+
+void BM_DriveMasterVolumeFull(benchmark::State& state)
+{
+    Effect e;
+    e.effect->setParameter(quarvine::kDrive, 1.0f);
+    e.effect->setParameter(quarvine::kMaster, 1.0f);
+    e.effect->setParameter(quarvine::kVolume, 1.0f);
+    run(state, *e.effect, 512);
+}
+BENCHMARK(BM_DriveMasterVolumeFull);
+
+// Automation: Drive and the three tone controls move every 64 samples, so both control-driven
+// networks recompute their coefficients that often.
+void BM_ParameterChangeEvery64(benchmark::State& state)
+{
+    Effect e;
+    std::vector<float> in = riff(44100), out(512);
+    size_t pos = 0;
+    int step = 0;
+    for (auto _ : state) {
+        if (pos + 512 > in.size())
+            pos = 0;
+        for (int chunk = 0; chunk < 512; chunk += 64) {
+            const float v = 0.25f + 0.5f * static_cast<float>((step++ % 100) / 100.0);
+            e.effect->setParameter(quarvine::kDrive, v);
+            e.effect->setParameter(quarvine::kTreble, 1.0f - v);
+            e.effect->setParameter(quarvine::kMiddle, v);
+            e.effect->setParameter(quarvine::kBass, 1.0f - v);
+            float* inputs[1] = {in.data() + pos + chunk};
+            float* outputs[1] = {out.data() + chunk};
+            e.effect->processReplacing(inputs, outputs, 64);
+        }
+        benchmark::DoNotOptimize(out.data());
+        pos += 512;
+    }
+    reportPerSample(state, 512);
+}
+BENCHMARK(BM_ParameterChangeEvery64);
+
+void BM_ConstructEffect(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto* q = new Quarvine(hostCallback);
+        benchmark::DoNotOptimize(q);
+        delete q;
+    }
+}
+BENCHMARK(BM_ConstructEffect);
+
+// Silence after a loud passage: the filter tails decay into the denormal range. The chain runs
+// with flush-to-zero (as processBlock sets it) or with the caller's mode cleared of it.
+void denormalTail(benchmark::State& state, bool flush)
+{
+    quarvine::AmpControls controls;
+    quarvine::AmpControls::store(controls.masterLevel, 0.9993);
+    quarvine::AmpControls::store(controls.driveLevel, 0.9993);
+    quarvine::AmpControls::store(controls.trebleSetting, 0.5);
+    quarvine::AmpControls::store(controls.middleSetting, 0.5);
+    quarvine::AmpControls::store(controls.bassLevel, 0.112725);
+    quarvine::AmpControls::store(controls.outputVolume, 1.0);
+    auto model = std::make_unique<quarvine::CircuitModel>();
+    quarvine::buildCircuitModel(*model, 44100.0);
+    std::vector<float> loud = riff(4410), silence(512, 0.0f), out(4410);
+    for (float& v : loud)
+        v *= 2.0f;
+#if QUARVINE_HAS_MXCSR
+    const unsigned saved = _mm_getcsr();
+    _mm_setcsr(saved & ~quarvine::DenormalGuard::kFlushBits);
+#endif
+    auto process = [&](const float* in, int frames) {
+        if (flush)
+            quarvine::processBlock(*model, controls, in, out.data(), frames, quarvine::ProcessMode::replace);
+        else
+            quarvine::processFrames(*model, controls, in, out.data(), frames, quarvine::ProcessMode::replace);
+    };
+    process(loud.data(), 4410);
+    // Let the tail decay for a while (ten seconds) before measuring.
+    for (int i = 0; i < 44100 * 10 / 512; ++i)
+        process(silence.data(), 512);
+    for (auto _ : state) {
+        process(silence.data(), 512);
+        benchmark::DoNotOptimize(out.data());
+    }
+#if QUARVINE_HAS_MXCSR
+    _mm_setcsr(saved);
+#endif
+    reportPerSample(state, 512);
+}
+
+void BM_SilenceAfterLoud_FlushToZero(benchmark::State& state) { denormalTail(state, true); }
+void BM_SilenceAfterLoud_NoFlush(benchmark::State& state) { denormalTail(state, false); }
+BENCHMARK(BM_SilenceAfterLoud_FlushToZero);
+BENCHMARK(BM_SilenceAfterLoud_NoFlush);
+
+} // namespace
+
+BENCHMARK_MAIN();
