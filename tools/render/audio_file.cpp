@@ -122,6 +122,8 @@ void writeAudio(const std::string& path, const AudioData& audio)
         SoundFile file(temporary.string(), SFM_WRITE, info);
         // Integer formats clip rather than wrap.
         sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        // The PEAK chunk carries a time stamp; without it the same render gives the same bytes.
+        sf_command(file.get(), SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
         const std::size_t channels = audio.channels.size();
         const std::size_t frames = audio.frames();
         constexpr std::size_t slice = 16384;
