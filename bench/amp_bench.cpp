@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
 VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
 {
     return opcode == 1 ? 2400 : 0; // audioMasterVersion
@@ -21,8 +23,8 @@ std::vector<float> riff(int frames)
 {
     std::vector<float> x(frames);
     for (int n = 0; n < frames; ++n)
-        x[n] = static_cast<float>(0.4 * std::sin(2.0 * M_PI * 82.41 * n / 44100.0) +
-                                  0.2 * std::sin(2.0 * M_PI * 246.9 * n / 44100.0));
+        x[n] = static_cast<float>(0.4 * std::sin(2.0 * kPi * 82.41 * n / 44100.0) +
+                                  0.2 * std::sin(2.0 * kPi * 246.9 * n / 44100.0));
     return x;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -31,8 +32,8 @@ std::vector<float> guitarLikeSignal(int frames, double level = 0.5)
 {
     std::vector<float> x(frames);
     for (int n = 0; n < frames; ++n)
-        x[n] = static_cast<float>(level * (std::sin(2.0 * M_PI * 110.0 * n / 44100.0) +
-                                           0.5 * std::sin(2.0 * M_PI * 331.0 * n / 44100.0)) *
+        x[n] = static_cast<float>(level * (std::sin(2.0 * test::kPi * 110.0 * n / 44100.0) +
+                                           0.5 * std::sin(2.0 * test::kPi * 331.0 * n / 44100.0)) *
                                   std::exp(-n / 30000.0));
     return x;
 }
@@ -292,15 +293,15 @@ double chainGain(double hz, double fs, bool rebuildForRate = true)
     std::vector<float> in(settle + measure), out(in.size());
     const double level = 1e-3;
     for (size_t n = 0; n < in.size(); ++n)
-        in[n] = static_cast<float>(level * std::sin(2.0 * M_PI * hz * n / fs));
+        in[n] = static_cast<float>(level * std::sin(2.0 * test::kPi * hz * n / fs));
     if (rebuildForRate)
         processBlock(*m, controls, in.data(), out.data(), static_cast<int>(in.size()), ProcessMode::replace);
     else
         processFrames(*m, controls, in.data(), out.data(), static_cast<int>(in.size()), ProcessMode::replace);
     double re = 0.0, im = 0.0;
     for (int n = settle; n < settle + measure; ++n) {
-        re += out[n] * std::cos(2.0 * M_PI * hz * n / fs);
-        im += out[n] * std::sin(2.0 * M_PI * hz * n / fs);
+        re += out[n] * std::cos(2.0 * test::kPi * hz * n / fs);
+        im += out[n] * std::sin(2.0 * test::kPi * hz * n / fs);
     }
     return 2.0 * std::hypot(re, im) / measure / level;
 }
@@ -330,7 +331,7 @@ TEST(ChainRate, ControlNetworksKeepTheirResponseInHertz)
         auto m = std::make_unique<CircuitModel>();
         buildCircuitModel(*m, fs);
         EXPECT_EQ(m->internalRate, 2.0 * fs);
-        const double w = 2.0 * M_PI * hz / m->internalRate;
+        const double w = 2.0 * test::kPi * hz / m->internalRate;
         if (tone) {
             refreshToneStack(m->toneStack, 0.3, 0.6, 0.4, 0.5);
             const double* c = m->toneStack.runtimeCoefficients;

@@ -1,7 +1,10 @@
 #include "dsp/half_band_filter.h"
 
+#include "network_solver.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quarvine {
@@ -55,9 +58,9 @@ TEST(HalfBandFilter, InterpolatedSineKeepsItsLevelAndImageIsRejected)
     HalfBandFilter up, down;
     initHalfBandFilter(up);
     initHalfBandFilter(down);
-    const double w = 2.0 * M_PI * 1000.0 / 44100.0;
+    const double w = 2.0 * test::kPi * 1000.0 / 44100.0;
     double peakOut = 0.0, imageRe = 0.0, imageIm = 0.0;
-    const double wImage = 2.0 * M_PI * (44100.0 - 1000.0) / 88200.0;
+    const double wImage = 2.0 * test::kPi * (44100.0 - 1000.0) / 88200.0;
     for (int n = 0; n < 44100; ++n) {
         SubSamples s = upsample(up, std::sin(w * n));
         double out = downsample(down, s.first, s.second);

@@ -11,6 +11,9 @@ namespace quarvine::test {
 
 using Complex = std::complex<double>;
 
+// Not every C library defines kPi in strict standard mode.
+inline constexpr double kPi = 3.14159265358979323846;
+
 inline constexpr int kGround = -1;
 inline constexpr int kSource = -2; // driven by an ideal 1 V source
 
@@ -73,7 +76,7 @@ private:
     std::vector<Complex> rhs;
 };
 
-inline Complex jOmega(double hertz) { return Complex(0.0, 2.0 * M_PI * hertz); }
+inline Complex jOmega(double hertz) { return Complex(0.0, 2.0 * kPi * hertz); }
 
 // Magnitude of a digital filter sum(b z^-k) / sum(a z^-k) at angular frequency w (radians/sample).
 inline double digitalMagnitude(const double* b, const double* a, int taps, double w)
@@ -88,6 +91,6 @@ inline double digitalMagnitude(const double* b, const double* a, int taps, doubl
 }
 
 // The digital frequency that the bilinear transform with constant k maps onto analog hertz.
-inline double prewarpedDigitalFrequency(double hertz, double k) { return 2.0 * std::atan(2.0 * M_PI * hertz / k); }
+inline double prewarpedDigitalFrequency(double hertz, double k) { return 2.0 * std::atan(2.0 * kPi * hertz / k); }
 
 } // namespace quarvine::test

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace quarvine {
@@ -24,7 +25,7 @@ double biquadMagnitude(const BiquadSection& f, double hertz, double rate)
 {
     const double b[3] = {f.b0, f.b1, f.b2};
     const double a[3] = {1.0 / f.g, f.a1, f.a2};
-    return digitalMagnitude(b, a, 3, 2.0 * M_PI * hertz / rate);
+    return digitalMagnitude(b, a, 3, 2.0 * test::kPi * hertz / rate);
 }
 
 TEST_F(SmallSections, FirstOrderCoefficientsAtTheDefaultRate)
@@ -61,7 +62,7 @@ TEST_F(SmallSections, ShelfIsUnityAtDcAndFiveNinthsAtNyquist)
     const double b[2] = {f.g * f.c2, f.g * f.c3};
     const double a[2] = {1.0, f.g * f.c1};
     EXPECT_NEAR(digitalMagnitude(b, a, 2, 0.0), 1.0, 1e-12);
-    EXPECT_NEAR(digitalMagnitude(b, a, 2, M_PI), 5.0 / 9.0, 1e-12);
+    EXPECT_NEAR(digitalMagnitude(b, a, 2, test::kPi), 5.0 / 9.0, 1e-12);
     // A constant through the recursion itself.
     ShelfSection s = f;
     double y = 0.0;
