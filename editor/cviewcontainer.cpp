@@ -54,7 +54,7 @@ CViewContainer::~CViewContainer()
 
 bool CViewContainer::isFrame() const
 {
-    return static_cast<const CView*>(parentFrame) == this;
+    return rootOfTree;
 }
 
 void CViewContainer::makeOffscreen()
@@ -472,7 +472,7 @@ void CViewContainer::removeView(CView* view, bool withForget)
 void CViewContainer::removeAll(bool withForget)
 {
     // The focus view must not outlive its removal as a dangling pointer.
-    if (parentFrame && parentFrame != static_cast<CView*>(this) && isChild(parentFrame->getFocusView()))
+    if (parentFrame && !rootOfTree && isChild(parentFrame->getFocusView()))
         parentFrame->setFocusView(nullptr);
     std::vector<CView*> old;
     old.swap(children);

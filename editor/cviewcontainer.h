@@ -78,6 +78,8 @@ protected:
     CPoint backgroundOffset;
     bool bDrawInOffscreen = true;
     CView* currentDragView = nullptr;
+    // Set by the frame: the root draws straight into its window context.
+    bool rootOfTree = false;
 };
 
 } // namespace gui

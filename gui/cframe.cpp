@@ -13,6 +13,7 @@ CFrame::CFrame(const CRect& size, void* parentWindow, AEffGUIEditor* editor)
     : CViewContainer(size, nullptr), editor(editor), parentWindow(parentWindow)
 {
     parentFrame = this;
+    rootOfTree = true;
     platformOleInitialize();
     platformLoadBlendLibrary();
     if (parentWindow && platformCreateWindow())
@@ -41,6 +42,8 @@ CFrame::~CFrame()
     if (window)
         platformDestroyWindow();
     window = nullptr;
+    // Release the children while this is still a frame: nested containers ask it for the focus.
+    removeAll(true);
 }
 
 void CFrame::draw(CDrawContext* context)

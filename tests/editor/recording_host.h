@@ -1,0 +1,58 @@
+// The effect with the editor, created on a host callback that records what it is told.
+#pragma once
+
+#include "effect/quarvine.h"
+#include "editor/quarvine_editor.h"
+
+#include <memory>
+#include <vector>
+
+namespace editor_test {
+
+struct RecordedCall {
+    VstInt32 opcode;
+    VstInt32 index;
+    float opt;
+};
+
+class RecordingHost {
+public:
+    RecordingHost()
+    {
+        current = this;
+        effect = std::make_unique<Quarvine>(&RecordingHost::callback);
+        calls.clear();
+    }
+    ~RecordingHost() { current = nullptr; }
+
+    QuarvineEditor& editor() { return *static_cast<QuarvineEditor*>(effect->getEditor()); }
+    std::vector<RecordedCall> callsExcept(VstInt32 ignored) const
+    {
+        std::vector<RecordedCall> result;
+        for (const RecordedCall& call : calls)
+            if (call.opcode != ignored)
+                result.push_back(call);
+        return result;
+    }
+
+    std::unique_ptr<Quarvine> effect;
+    std::vector<RecordedCall> calls;
+    VstIntPtr sizeWindowAnswer = 0;
+
+private:
+    static VstIntPtr VSTCALLBACK callback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
+    {
+        if (!current)
+            return 0;
+        current->calls.push_back({opcode, index, opt});
+        if (opcode == audioMasterVersion)
+            return 2400;
+        if (opcode == audioMasterSizeWindow || opcode == audioMasterCanDo)
+            return current->sizeWindowAnswer;
+        return 0;
+    }
+
+    static inline RecordingHost* current = nullptr;
+};
+
+} // namespace editor_test
