@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 using namespace gui;
 using editor_test::InputStep;
@@ -95,7 +96,7 @@ TEST_F(KnobFixture, CrossingTheDeadZonePinsTheValueAtTheEndItCameFrom)
     // Start just before the maximum (-40 degrees), then sweep through the bottom to the
     // minimum side (220 degrees).
     auto at = [](double degrees) {
-        const double a = degrees * M_PI / 180.0;
+        const double a = degrees * std::numbers::pi / 180.0;
         return CPoint(kKnob0Centre.h + int(std::lround(20 * std::cos(a))),
                       kKnob0Centre.v - int(std::lround(20 * std::sin(a))));
     };
