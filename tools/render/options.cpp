@@ -122,6 +122,9 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options)
             return fail("--dry belongs to the demo (no input file)");
     }
     options.pluginGiven = !options.pluginPath.empty();
+    // dlopen searches the library path for a bare file name; the user means the file here.
+    if (options.pluginGiven)
+        options.pluginPath = fs::absolute(options.pluginPath).string();
     if (!options.pluginGiven)
         options.pluginPath = defaultPluginPath();
     return std::nullopt;

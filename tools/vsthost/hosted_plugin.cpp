@@ -1,6 +1,7 @@
 #include "vst_host.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace vsthost {
@@ -16,8 +17,29 @@ std::map<const AEffect*, HostedPlugin*>& registry()
     return instances;
 }
 thread_local HostedPlugin* instanceBeingCreated = nullptr;
+std::atomic<CallbackObserver> callbackObserver{nullptr};
+
+// Brackets one host callback for the observer.
+struct ObservedCallback {
+    CallbackObserver observer = callbackObserver.load(std::memory_order_relaxed);
+    ObservedCallback()
+    {
+        if (observer)
+            observer(true);
+    }
+    ~ObservedCallback()
+    {
+        if (observer)
+            observer(false);
+    }
+};
 
 } // namespace
+
+void setCallbackObserver(CallbackObserver observer)
+{
+    callbackObserver.store(observer, std::memory_order_relaxed);
+}
 
 HostedPlugin::HostedPlugin(const PluginModule& module, HostSettings settings) : hostSettings(std::move(settings))
 {
@@ -40,6 +62,7 @@ HostedPlugin::~HostedPlugin()
 VstIntPtr VSTCALLBACK HostedPlugin::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                                  void* ptr, float opt)
 {
+    ObservedCallback observed;
     HostedPlugin* host = nullptr;
     if (effect) {
         std::lock_guard<std::mutex> lock(registryMutex);

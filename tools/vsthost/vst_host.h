@@ -112,4 +112,9 @@ private:
     std::vector<std::vector<float>> scratchOut;
 };
 
+// Told on entry to (true) and exit from (false) every host callback, on the calling thread, so a
+// tool can tell the plug-in's own work from the host's. Null (the default) for none.
+using CallbackObserver = void (*)(bool entering);
+void setCallbackObserver(CallbackObserver observer);
+
 } // namespace vsthost

@@ -1,0 +1,50 @@
+// Test 8: processReplacing must not allocate, free or lock.
+#include "alloc_guard.h"
+#include "validator.h"
+
+namespace validate {
+
+void testRealTime(Context& context, Random& random, Report& report)
+{
+    if (!allocationGuardAvailable()) {
+        report.skip("sanitizer build: the sanitizer owns malloc, nothing counted");
+        return;
+    }
+    if (context.outputs < 1) {
+        report.skip("no audio outputs");
+        return;
+    }
+    constexpr std::size_t kBlock = 512;
+    vsthost::setCallbackObserver(&hostCallbackObserver);
+    auto plugin = context.open(44100.0, kBlock);
+    AEffect* effect = plugin->effect();
+    Bus in = context.inputBus(kBlock), out = context.outputBus(kBlock);
+    GuardCounts first, rest;
+    for (std::size_t b = 0, blocks = context.scaled(200); b < blocks; ++b) {
+        in.noise(random, 0.5f);
+        // Parameter changes between blocks make the effect redo its control-dependent work
+        // inside the next processReplacing, where it must not allocate either.
+        if (b % 4 == 1)
+            for (VstInt32 p = 0; p < context.parameters; ++p)
+                plugin->setParameter(p, static_cast<float>(random.unit()));
+        auto frames = static_cast<VstInt32>(b % 3 == 2 ? 1 + random.below(kBlock) : kBlock);
+        float** inputs = in.at(0);
+        float** outputs = out.at(0);
+        {
+            AudioSection section(b == 0 ? first : rest);
+            effect->processReplacing(effect, inputs, outputs, frames);
+        }
+    }
+    vsthost::setCallbackObserver(nullptr);
+    auto describe = [](const GuardCounts& counts) {
+        return std::to_string(counts.allocations) + " allocations, " + std::to_string(counts.frees) + " frees, " +
+               std::to_string(counts.locks) + " mutex locks";
+    };
+    if (first.allocations || first.frees || first.locks)
+        report.fail("first processReplacing after resume: " + describe(first));
+    if (rest.allocations || rest.frees || rest.locks)
+        report.fail("later processReplacing calls: " + describe(rest));
+    plugin->suspend();
+}
+
+} // namespace validate
