@@ -17,6 +17,16 @@ namespace {
 const char* const kParameterNames[quarvine::kNumParameters] = {"Master  ", "Drive   ", "Treble  ",
                                                               "Middle  ", "Bass    ", "Volume  "};
 
+// One input and one output pin; any other index leaves the record untouched.
+bool describePin(const char* format, VstInt32 index, VstPinProperties* properties)
+{
+    if (index >= 1)
+        return false;
+    std::snprintf(properties->label, sizeof properties->label, format, index + 1);
+    properties->flags = kVstPinIsActive;
+    return true;
+}
+
 } // namespace
 
 Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvine::kNumParameters)
@@ -129,20 +139,12 @@ bool Quarvine::getProductString(char* text)
 
 bool Quarvine::getInputProperties(VstInt32 index, VstPinProperties* properties)
 {
-    if (index >= 1)
-        return false;
-    std::snprintf(properties->label, sizeof properties->label, "Quarvine In %i", index + 1);
-    properties->flags = kVstPinIsActive;
-    return true;
+    return describePin("Quarvine In %i", index, properties);
 }
 
 bool Quarvine::getOutputProperties(VstInt32 index, VstPinProperties* properties)
 {
-    if (index >= 1)
-        return false;
-    std::snprintf(properties->label, sizeof properties->label, "Quarvine Out %i", index + 1);
-    properties->flags = kVstPinIsActive;
-    return true;
+    return describePin("Quarvine Out %i", index, properties);
 }
 
 void Quarvine::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
