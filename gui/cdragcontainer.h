@@ -11,7 +11,12 @@ enum CDragType : int32_t { kDragFile = 0, kDragText, kDragUnknown = -1, kDragErr
 
 class CDragContainer : public CReferenceCounter {
 public:
+#if defined(_WIN32)
+    // Counts what the platform's data object offers: text is one item, a file list one per file.
+    explicit CDragContainer(void* platformDrag);
+#else
     explicit CDragContainer(void* platformDrag = nullptr) : platformDrag(platformDrag) {}
+#endif
 
     int32_t getCount() const { return count; }
     void* getPlatformDrag() const { return platformDrag; }

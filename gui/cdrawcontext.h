@@ -72,6 +72,9 @@ protected:
     CRect clipRect; // in device coordinates
     uint32_t platformChanges = 0;
     bool ownsSystemContext = false;
+    // Backend objects of the context (pens, brushes, fonts and what they replaced); null when
+    // the backend keeps none.
+    void* platformState = nullptr;
 };
 
 } // namespace gui

@@ -32,9 +32,12 @@ while read -r name; do
 done < <(awk '/DLL Name:/ { print $3 }' <<<"$headers")
 
 if [ "${CHECK_RESOURCES:-1}" = 1 ]; then
-  resources=$(x86_64-w64-mingw32-windres --input-format=coff --output-format=rc "$dll" 2>/dev/null || true)
-  for id in 101 102; do
-    if grep -Eq "^$id BITMAP" <<<"$resources"; then pass "bitmap resource $id present"; else fail "bitmap resource $id missing"; fi
+  # The editor's two bitmaps, read from the .rsrc directory of the PE file itself.
+  bitmaps=$(python3 "$(dirname "$0")/pe_bitmaps.py" "$dll" 2>&1) || fail "resource directory unreadable: $bitmaps"
+  for expected in "101 680 120 24" "102 50 12800 8"; do
+    id=${expected%% *}
+    if grep -qx "$expected" <<<"$bitmaps"; then pass "bitmap resource $id is ${expected#* } (width height bits)"
+    else fail "bitmap resource $id missing or wrong: $(grep "^$id " <<<"$bitmaps" || echo absent)"; fi
   done
 fi
 
