@@ -1,0 +1,88 @@
+// A small VST 2.4 module with known faults, for checking that the validator finds them: an
+// over-long parameter name, a gain parameter that lets NaN through, an allocation and a lock in
+// processReplacing. Everything else behaves.
+#include "host/aeffect.h"
+
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace {
+
+struct Faulty {
+    AEffect record{};
+    float gain = 0.5f;
+    std::mutex lock;
+};
+
+Faulty* self(AEffect* effect)
+{
+    return static_cast<Faulty*>(effect->object);
+}
+
+VstIntPtr VSTCALLBACK dispatcher(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float)
+{
+    switch (opcode) {
+    case effClose:
+        delete self(effect);
+        return 1;
+    case effGetParamName:
+        std::strcpy(static_cast<char*>(ptr), "Gain amount");  // 12 bytes into a 9-byte field
+        return 0;
+    case effGetParamLabel:
+        std::strcpy(static_cast<char*>(ptr), "");
+        return 0;
+    case effGetParamDisplay:
+        std::strcpy(static_cast<char*>(ptr), "half");
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void VSTCALLBACK setParameter(AEffect* effect, VstInt32 index, float value)
+{
+    if (index == 0)
+        self(effect)->gain = value;  // unchecked: NaN and 1e30 go straight to the output
+}
+
+float VSTCALLBACK getParameter(AEffect* effect, VstInt32 index)
+{
+    return index == 0 ? self(effect)->gain : 0.0f;
+}
+
+void VSTCALLBACK processReplacing(AEffect* effect, float** inputs, float** outputs, VstInt32 frames)
+{
+    Faulty* faulty = self(effect);
+    std::lock_guard<std::mutex> guard(faulty->lock);
+    std::vector<float> scratch(static_cast<std::size_t>(frames));
+    for (VstInt32 i = 0; i < frames; ++i)
+        scratch[static_cast<std::size_t>(i)] = inputs[0][i] * faulty->gain;
+    // Input NaN is replaced, so only the parameter fault shows as non-finite output.
+    for (VstInt32 i = 0; i < frames; ++i) {
+        float x = scratch[static_cast<std::size_t>(i)];
+        outputs[0][i] = (x == x && x - x == 0.0f) || faulty->gain != faulty->gain ? x : 0.0f;
+    }
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host)
+{
+    if (!host || host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
+        return nullptr;
+    auto* faulty = new Faulty;
+    AEffect& record = faulty->record;
+    record.magic = kEffectMagic;
+    record.dispatcher = dispatcher;
+    record.setParameter = setParameter;
+    record.getParameter = getParameter;
+    record.processReplacing = processReplacing;
+    record.numParams = 1;
+    record.numInputs = 1;
+    record.numOutputs = 1;
+    record.flags = effFlagsCanReplacing;
+    record.object = faulty;
+    return &record;
+}
