@@ -8,7 +8,7 @@ packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev)
 if [ "$profile" = all ]; then
   packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev
              g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-             xvfb xauth libx11-dev libxtst-dev x11-utils wine wine64 lsp-plugins-vst)
+             xvfb xauth libx11-dev libxtst-dev x11-utils wine wine64 dpf-plugins-vst)
 fi
 
 missing=()
