@@ -4,7 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh demo
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQUARVINE_TESTS=OFF > build-release-configure.log
-rm -f build-release-configure.log
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQUARVINE_TESTS=OFF > /dev/null
 cmake --build build/release -j"$(nproc)" --target quarvine quarvine-render
 build/release/tools/render/quarvine-render --dry quarvine-demo-dry.wav "$@"
