@@ -1,0 +1,279 @@
+// OLE drag and drop: item counts of dragged data, the order of drag events at the frame, and the
+// drop target's interfaces.
+#include "gui_test_support.h"
+
+#include "gui/cdragcontainer.h"
+#include "gui/cdroptarget.h"
+#include "gui/cframe.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace win32_test {
+
+namespace {
+
+// Counts the releases of the storage media handed out.
+class ReleaseCounter : public IUnknown {
+public:
+    STDMETHOD(QueryInterface)(REFIID, void** object) override
+    {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return 1; }
+    STDMETHOD_(ULONG, Release)() override
+    {
+        ++releases;
+        return 1;
+    }
+    int releases = 0;
+};
+
+// Offers text, a file list, or nothing.
+class FakeData : public IDataObject {
+public:
+    FakeData(CLIPFORMAT format, std::vector<std::string> files = {}) : format(format), files(std::move(files)) {}
+
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
+            *object = this;
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return 1; }
+    STDMETHOD_(ULONG, Release)() override { return 1; }
+    STDMETHOD(GetData)(FORMATETC* request, STGMEDIUM* medium) override
+    {
+        ++requests;
+        if (request->cfFormat != format || !(request->tymed & TYMED_HGLOBAL))
+            return DV_E_FORMATETC;
+        HGLOBAL memory = nullptr;
+        if (format == CF_TEXT) {
+            memory = GlobalAlloc(GMEM_MOVEABLE, 6);
+            std::memcpy(GlobalLock(memory), "hello", 6);
+            GlobalUnlock(memory);
+        } else {
+            std::string names;
+            for (const auto& file : files)
+                names += file + '\0';
+            names += '\0';
+            memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
+            auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+            drop->pFiles = sizeof(DROPFILES);
+            std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size());
+            GlobalUnlock(memory);
+        }
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = memory;
+        // With a release object, releasing the medium calls it instead of freeing the memory.
+        medium->pUnkForRelease = &counter;
+        memories.push_back(memory);
+        return S_OK;
+    }
+    STDMETHOD(GetDataHere)(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHOD(QueryGetData)(FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHOD(GetCanonicalFormatEtc)(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHOD(SetData)(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHOD(EnumFormatEtc)(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    STDMETHOD(DAdvise)(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHOD(DUnadvise)(DWORD) override { return E_NOTIMPL; }
+    STDMETHOD(EnumDAdvise)(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+    ~FakeData()
+    {
+        for (HGLOBAL memory : memories)
+            GlobalFree(memory);
+    }
+
+    CLIPFORMAT format;
+    std::vector<std::string> files;
+    ReleaseCounter counter;
+    std::vector<HGLOBAL> memories;
+    int requests = 0;
+};
+
+struct DragEvent {
+    std::string name;
+    gui::CDragContainer* container;
+    int32_t count;
+    int32_t references;
+};
+
+// A frame that logs the drag events the drop target hands it.
+class LoggingFrame : public gui::CFrame {
+public:
+    using CFrame::CFrame;
+    void onDragEnter(gui::CDrawContext*, gui::CDragContainer* drag, const gui::CPoint&) override
+    {
+        log("enter", drag);
+    }
+    void onDragMove(gui::CDrawContext*, gui::CDragContainer* drag, const gui::CPoint&) override { log("move", drag); }
+    void onDragLeave(gui::CDrawContext*, gui::CDragContainer* drag, const gui::CPoint&) override
+    {
+        log("leave", drag);
+    }
+    bool onDrop(gui::CDrawContext*, gui::CDragContainer* drag, const gui::CPoint&) override
+    {
+        log("drop", drag);
+        return false;
+    }
+    std::vector<DragEvent> events;
+
+private:
+    void log(const char* name, gui::CDragContainer* drag)
+    {
+        events.push_back({name, drag, drag ? drag->getCount() : -1, drag ? drag->getNbReference() : -1});
+    }
+};
+
+class DropTargetTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(moduleInstanceSet);
+        parent = makeWindow(nullptr, 300, 300, 120, 80);
+        frame = new LoggingFrame(gui::CRect(0, 0, 120, 80), parent, nullptr);
+        target = new gui::CDropTarget(frame);
+        target->AddRef();
+    }
+    void TearDown() override
+    {
+        target->Release();
+        frame->forget();
+        DestroyWindow(parent);
+    }
+
+    int32_t enterAndLeave(FakeData& data)
+    {
+        DWORD effect = DROPEFFECT_COPY;
+        POINTL point{0, 0};
+        target->DragEnter(&data, 0, point, &effect);
+        const int32_t count = frame->events.empty() ? -1 : frame->events.back().count;
+        target->DragLeave();
+        return count;
+    }
+
+    HWND parent = nullptr;
+    LoggingFrame* frame = nullptr;
+    gui::CDropTarget* target = nullptr;
+};
+
+TEST_F(DropTargetTest, TextCountsOneItemAndFilesCountEach)
+{
+    FakeData text(CF_TEXT);
+    EXPECT_EQ(enterAndLeave(text), 1);
+    FakeData files(CF_HDROP, {"C:\\a.wav", "C:\\b.wav", "C:\\c.wav"});
+    EXPECT_EQ(enterAndLeave(files), 3);
+    // The file list was asked for only after the text was refused.
+    EXPECT_EQ(files.requests, 2);
+}
+
+TEST_F(DropTargetTest, DataWithNeitherTextNorFilesCountsNothing)
+{
+    FakeData bitmap(CF_BITMAP);
+    EXPECT_EQ(enterAndLeave(bitmap), 0);
+}
+
+TEST_F(DropTargetTest, EveryMediumHandedOutIsReleased)
+{
+    FakeData text(CF_TEXT);
+    enterAndLeave(text);
+    EXPECT_EQ(text.counter.releases, 1);
+    FakeData files(CF_HDROP, {"C:\\one.txt"});
+    enterAndLeave(files);
+    EXPECT_EQ(files.counter.releases, 1);
+}
+
+TEST_F(DropTargetTest, EnterMovesAndLeaveReachTheFrameInOrderWithOneContainer)
+{
+    FakeData text(CF_TEXT);
+    DWORD effect = DROPEFFECT_COPY;
+    POINTL point{0, 0};
+    ASSERT_EQ(target->DragEnter(&text, MK_LBUTTON, point, &effect), S_OK);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
+    for (DWORD keys : {DWORD(MK_LBUTTON), DWORD(MK_LBUTTON | MK_CONTROL)}) {
+        effect = DROPEFFECT_COPY;
+        ASSERT_EQ(target->DragOver(keys, point, &effect), S_OK);
+        // Whatever the keys, a move is what would be accepted.
+        EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
+    }
+    gui::CDragContainer* current = gui::currentDragContainer();
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->getPlatformDrag(), static_cast<IDataObject*>(&text));
+    ASSERT_EQ(target->DragLeave(), S_OK);
+    EXPECT_EQ(gui::currentDragContainer(), nullptr);
+
+    ASSERT_EQ(frame->events.size(), 4u);
+    const char* names[] = {"enter", "move", "move", "leave"};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(frame->events[i].name, names[i]);
+        EXPECT_EQ(frame->events[i].container, current);
+        // Only the drop target holds it, and it lets go after the leave.
+        EXPECT_EQ(frame->events[i].references, 1);
+    }
+}
+
+TEST_F(DropTargetTest, DropEndsTheDragAndLaterEventsDoNothing)
+{
+    FakeData files(CF_HDROP, {"C:\\x"});
+    DWORD effect = 0;
+    POINTL point{0, 0};
+    target->DragEnter(&files, 0, point, &effect);
+    effect = DROPEFFECT_LINK;
+    target->Drop(&files, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_LINK));
+    EXPECT_EQ(gui::currentDragContainer(), nullptr);
+    effect = DROPEFFECT_COPY;
+    target->DragOver(0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    target->DragLeave();
+    ASSERT_EQ(frame->events.size(), 2u);
+    EXPECT_EQ(frame->events[1].name, "drop");
+}
+
+TEST_F(DropTargetTest, EnterWithoutDataRefusesTheDrag)
+{
+    DWORD effect = DROPEFFECT_COPY;
+    POINTL point{0, 0};
+    EXPECT_EQ(target->DragEnter(nullptr, 0, point, &effect), S_OK);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_TRUE(frame->events.empty());
+    EXPECT_EQ(gui::currentDragContainer(), nullptr);
+}
+
+TEST_F(DropTargetTest, QueryInterfaceAnswersOnlyItsTwoInterfaces)
+{
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(target->QueryInterface(IID_IDataObject, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(target->QueryInterface(IID_IDropTarget, &object), S_OK);
+    EXPECT_EQ(object, static_cast<IDropTarget*>(target));
+    EXPECT_EQ(target->getReferenceCount(), 2);
+    EXPECT_EQ(target->QueryInterface(IID_IUnknown, &object), S_OK);
+    EXPECT_EQ(target->Release(), 2u);
+    EXPECT_EQ(target->Release(), 1u);
+}
+
+TEST_F(DropTargetTest, FrameRegistersItsTargetAndRevokesIt)
+{
+    HWND window = static_cast<HWND>(frame->getSystemWindow());
+    EXPECT_TRUE(frame->isDropActive());
+    // Already taken by the frame's own target.
+    EXPECT_EQ(RegisterDragDrop(window, target), DRAGDROP_E_ALREADYREGISTERED);
+    frame->setDropActive(false);
+    EXPECT_FALSE(frame->isDropActive());
+    EXPECT_EQ(RegisterDragDrop(window, target), S_OK);
+    EXPECT_EQ(RevokeDragDrop(window), S_OK);
+}
+
+} // namespace
+
+} // namespace win32_test

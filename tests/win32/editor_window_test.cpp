@@ -1,0 +1,268 @@
+// The real quarvine.dll loaded by a host, its editor opened in a window of ours and driven by
+// window messages and real mouse input.
+#include "win32_support.h"
+
+#include "vst_host.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+using win32_test::Picture;
+
+constexpr int kEditorWidth = 680;
+constexpr int kEditorHeight = 120;
+constexpr int kFrameSize = 50;
+constexpr int kStripFrames = 256;
+// Knob rectangles of the panel (left, top), 50 x 50 each.
+constexpr POINT kKnobs[6] = {{26, 26}, {106, 26}, {187, 26}, {267, 26}, {348, 26}, {428, 26}};
+
+std::string sourcePath(const char* relative)
+{
+    return std::string(QUARVINE_SOURCE_DIR) + "/" + relative;
+}
+
+std::string className(HMODULE module)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "Plugin%0*llX", static_cast<int>(2 * sizeof(void*)),
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(module)));
+    return name;
+}
+
+bool classRegistered(HMODULE module)
+{
+    WNDCLASSA info;
+    return GetClassInfoA(module, className(module).c_str(), &info) != 0;
+}
+
+LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND makeHostWindow(int x, int y)
+{
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = hostWindowProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "QuarvineTestHost";
+        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        RegisterClassA(&windowClass);
+        registered = true;
+    }
+    HWND window = CreateWindowExA(WS_EX_TOPMOST, "QuarvineTestHost", "host", WS_POPUP | WS_VISIBLE, x, y,
+                                  kEditorWidth, kEditorHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(window);
+    return window;
+}
+
+// The frame index a film-strip knob shows for a value: the truncated strip offset snapped down to
+// a whole frame, at most the last one.
+int stripFrameFor(float value)
+{
+    const int span = kFrameSize * (kStripFrames - 1);
+    const int raw = static_cast<int>(value * static_cast<float>(span));
+    return std::min(raw / kFrameSize, kStripFrames - 1);
+}
+
+// Pixels of the window that differ from a region of a picture.
+int mismatches(const Picture& screen, int left, int top, const Picture& source, int sourceLeft, int sourceTop,
+               int width, int height)
+{
+    int count = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (screen.at(left + x, top + y) != source.at(sourceLeft + x, sourceTop + y))
+                ++count;
+    return count;
+}
+
+class EditorWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::string error;
+        module = vsthost::PluginModule::load(win32_test::windowsPath(QUARVINE_MODULE_PATH), &error).release();
+        ASSERT_NE(module, nullptr) << error;
+        background = win32_test::readBmp(sourcePath("resources/background.bmp"));
+        strip = win32_test::readBmp(sourcePath("resources/knob_strip.bmp"));
+    }
+    static void TearDownTestSuite()
+    {
+        delete module;
+        module = nullptr;
+    }
+
+    struct OpenEditor {
+        std::unique_ptr<vsthost::HostedPlugin> plugin;
+        HWND host = nullptr;
+        HWND editor = nullptr;
+    };
+
+    OpenEditor open(int x, int y)
+    {
+        OpenEditor result;
+        result.plugin = std::make_unique<vsthost::HostedPlugin>(*module);
+        result.plugin->start(44100.0, 512);
+        result.host = makeHostWindow(x, y);
+        result.plugin->dispatch(effEditOpen, 0, 0, result.host);
+        result.editor = FindWindowExA(result.host, nullptr, className(quarvineModule()).c_str(), "Window");
+        return result;
+    }
+
+    void close(OpenEditor& editor)
+    {
+        editor.plugin->dispatch(effEditClose);
+        DestroyWindow(editor.host);
+        editor.plugin->close();
+    }
+
+    static HMODULE quarvineModule() { return GetModuleHandleA("quarvine.dll"); }
+
+    static vsthost::PluginModule* module;
+    static Picture background;
+    static Picture strip;
+};
+
+vsthost::PluginModule* EditorWindowTest::module = nullptr;
+Picture EditorWindowTest::background;
+Picture EditorWindowTest::strip;
+
+TEST_F(EditorWindowTest, TwoEditorsShareOneWindowClassUntilBothClose)
+{
+    ASSERT_NE(quarvineModule(), nullptr);
+    OpenEditor first = open(20, 20);
+    OpenEditor second = open(20, 200);
+    ASSERT_NE(first.editor, nullptr);
+    ASSERT_NE(second.editor, nullptr);
+    char name[64] = {};
+    GetClassNameA(first.editor, name, sizeof name);
+    EXPECT_EQ(className(quarvineModule()), name);
+    // "Plugin" and the handle as hexadecimal digits of the pointer's width, upper case.
+    EXPECT_EQ(std::string(name).size(), 6 + 2 * sizeof(void*));
+    GetClassNameA(second.editor, name, sizeof name);
+    EXPECT_EQ(className(quarvineModule()), name);
+    EXPECT_EQ(static_cast<LONG>(GetWindowLongA(first.editor, GWL_STYLE)) & 0x56000000, 0x56000000);
+    EXPECT_TRUE(classRegistered(quarvineModule()));
+
+    close(first);
+    EXPECT_TRUE(classRegistered(quarvineModule()));
+    close(second);
+    EXPECT_FALSE(classRegistered(quarvineModule()));
+}
+
+TEST_F(EditorWindowTest, OpenEditorShowsPanelAndEachKnobsFrame)
+{
+    ASSERT_EQ(background.width, kEditorWidth);
+    ASSERT_EQ(strip.height, kFrameSize * kStripFrames);
+    OpenEditor editor = open(40, 300);
+    ASSERT_NE(editor.editor, nullptr);
+    editor.plugin->setParameter(2, 0.3f);
+    win32_test::pumpMessages(300);
+    editor.plugin->dispatch(effEditIdle);
+    win32_test::pumpMessages(100);
+    UpdateWindow(editor.editor);
+    const Picture screen = win32_test::captureWindow(editor.editor);
+    ASSERT_EQ(screen.width, kEditorWidth);
+    ASSERT_EQ(screen.height, kEditorHeight);
+    CreateDirectoryA(win32_test::windowsPath(QUARVINE_ARTIFACT_DIR).c_str(), nullptr);
+    EXPECT_TRUE(win32_test::writePng(std::string(QUARVINE_ARTIFACT_DIR) + "/editor.png", screen));
+
+    // The panel outside the knobs: rows above them and the area right of the last one.
+    EXPECT_EQ(mismatches(screen, 0, 0, background, 0, 0, kEditorWidth, 26), 0);
+    EXPECT_EQ(mismatches(screen, 480, 0, background, 480, 0, 200, kEditorHeight), 0);
+    const float values[6] = {0.5f, 0.5f, 0.3f, 0.5f, 0.5f, 1.0f};
+    for (int i = 0; i < 6; ++i) {
+        const int frame = stripFrameFor(values[i]);
+        EXPECT_EQ(mismatches(screen, kKnobs[i].x, kKnobs[i].y, strip, 0, frame * kFrameSize, kFrameSize, kFrameSize),
+                  0)
+            << "knob " << i << " should show strip frame " << frame;
+    }
+    close(editor);
+}
+
+TEST_F(EditorWindowTest, KnobDragThroughRealInputEditsThatParameterOnly)
+{
+    OpenEditor editor = open(60, 500);
+    ASSERT_NE(editor.editor, nullptr);
+    // Linear dragging: the value follows the pointer's movement, not its angle.
+    editor.plugin->dispatch(effSetEditKnobMode, 0, 2);
+    editor.plugin->dispatch(effEditClose);
+    editor.plugin->dispatch(effEditOpen, 0, 0, editor.host);
+    editor.editor = FindWindowExA(editor.host, nullptr, className(quarvineModule()).c_str(), "Window");
+    ASSERT_NE(editor.editor, nullptr);
+    win32_test::pumpMessages(300);
+    editor.plugin->dispatch(effEditIdle);
+    editor.plugin->clearCalls();
+
+    constexpr int kDrive = 1;
+    RECT window{};
+    GetWindowRect(editor.editor, &window);
+    const POINT centre{window.left + kKnobs[kDrive].x + 25, window.top + kKnobs[kDrive].y + 25};
+    POINT pressed{};
+    POINT released{};
+    std::atomic<bool> done{false};
+    std::thread input([&] {
+        win32_test::moveCursorTo(centre.x, centre.y);
+        Sleep(200);
+        GetCursorPos(&pressed);
+        win32_test::pressLeft(true);
+        Sleep(300);
+        for (int step = 1; step <= 5; ++step) {
+            win32_test::moveCursorTo(centre.x + 4 * step, centre.y - 10 * step);
+            Sleep(80);
+        }
+        Sleep(200);
+        GetCursorPos(&released);
+        win32_test::pressLeft(false);
+        Sleep(100);
+        done = true;
+    });
+    while (!done)
+        win32_test::pumpMessages(20);
+    input.join();
+    win32_test::pumpMessages(200);
+    editor.plugin->dispatch(effEditIdle);
+    win32_test::pumpMessages(100);
+
+    // Right and up increase the value; 200 pixels of movement span the whole range.
+    const int diff = (released.x - pressed.x) + (pressed.y - released.y);
+    ASSERT_GT(diff, 20) << "the pointer did not move";
+    const float expected = std::clamp(0.5f + static_cast<float>(diff) / 200.0f, 0.0f, 1.0f);
+    EXPECT_NEAR(editor.plugin->getParameter(kDrive), expected, 1e-5);
+
+    const auto calls = editor.plugin->calls();
+    std::vector<VstInt32> sequence;
+    for (const auto& call : calls) {
+        if (call.opcode == audioMasterBeginEdit || call.opcode == audioMasterAutomate ||
+            call.opcode == audioMasterEndEdit) {
+            EXPECT_EQ(call.index, kDrive);
+            if (sequence.empty() || sequence.back() != call.opcode)
+                sequence.push_back(call.opcode);
+        }
+    }
+    const std::vector<VstInt32> bracket{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit};
+    EXPECT_EQ(sequence, bracket);
+    EXPECT_FLOAT_EQ(calls.empty() ? 0.0f : editor.plugin->callsWith(audioMasterAutomate).back().opt,
+                    editor.plugin->getParameter(kDrive));
+
+    UpdateWindow(editor.editor);
+    const Picture screen = win32_test::captureWindow(editor.editor);
+    const int frame = stripFrameFor(editor.plugin->getParameter(kDrive));
+    EXPECT_NE(frame, stripFrameFor(0.5f));
+    EXPECT_EQ(mismatches(screen, kKnobs[kDrive].x, kKnobs[kDrive].y, strip, 0, frame * kFrameSize, kFrameSize,
+                         kFrameSize),
+              0);
+    close(editor);
+}
+
+} // namespace
