@@ -1,7 +1,11 @@
 // The frame window on Win32: class, messages into the view tree, painting and resizing.
 #include "gui_test_support.h"
 
+#include "editor/aeffguieditor.h"
 #include "gui/cframe.h"
+#include "host/audioeffectx.h"
+
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -244,6 +248,59 @@ TEST_F(FrameWindowTest, CursorTypesWithoutAShapeRestoreTheDefault)
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
     frame->setCursor(12);
     EXPECT_EQ(GetCursor(), original);
+}
+
+namespace {
+
+VstInt32 sizeRequests = 0;
+VstInt32 requestedWidth = 0;
+VstInt32 requestedHeight = 0;
+
+// A host that can size the editor window itself and says yes to every request.
+VstIntPtr VSTCALLBACK sizingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float)
+{
+    if (opcode == audioMasterVersion)
+        return 2400;
+    if (opcode == audioMasterCanDo)
+        return ptr && std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0 ? 1 : 0;
+    if (opcode == audioMasterSizeWindow) {
+        ++sizeRequests;
+        requestedWidth = index;
+        requestedHeight = static_cast<VstInt32>(value);
+        return 1;
+    }
+    return 0;
+}
+
+class SilentEffect : public AudioEffectX {
+public:
+    using AudioEffectX::AudioEffectX;
+    void processReplacing(float**, float**, VstInt32) override {}
+};
+
+} // namespace
+
+TEST(FrameWithSizingHost, HostResizesAndOnlyTheFrameWindowFollows)
+{
+    ASSERT_TRUE(moduleInstanceSet);
+    HWND top = makeWindow(nullptr, 100, 300, 600, 400);
+    HWND holder = makeWindow(top, 0, 0, 120, 100);
+    SilentEffect effect(sizingHost, 0, 6);
+    auto* editor = new AEffGUIEditor(&effect); // the effect owns it
+    auto* frame = new gui::CFrame(gui::CRect(0, 0, 100, 100), holder, editor);
+    HWND window = static_cast<HWND>(frame->getSystemWindow());
+    sizeRequests = 0;
+    EXPECT_TRUE(frame->setSize(130, 110));
+    EXPECT_EQ(sizeRequests, 1);
+    EXPECT_EQ(requestedWidth, 130);
+    EXPECT_EQ(requestedHeight, 110);
+    EXPECT_EQ(windowSize(window).cx, 130);
+    EXPECT_EQ(windowSize(window).cy, 110);
+    // The host sized its own windows: the walk up the parents is not taken.
+    EXPECT_EQ(windowSize(holder).cx, 120);
+    EXPECT_EQ(frame->getWidth(), 130);
+    frame->forget();
+    DestroyWindow(top);
 }
 
 TEST(FrameWithoutParent, MakesNoWindowAndAnswersFalse)
