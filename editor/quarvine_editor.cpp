@@ -62,6 +62,12 @@ bool QuarvineEditor::open(void* parentWindow)
     }
     strip->forget();
     frame = newFrame;
+    // A host's window was given but ours could not be made in it (no display, say).
+    if (parentWindow && !newFrame->getSystemWindow()) {
+        close();
+        AEffEditor::close();
+        return false;
+    }
     return true;
 }
 

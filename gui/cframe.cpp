@@ -9,6 +9,17 @@
 
 namespace gui {
 
+namespace {
+
+platform::FrameIdleHook frameIdleHook = nullptr;
+
+} // namespace
+
+void platform::setFrameIdleHook(FrameIdleHook hook)
+{
+    frameIdleHook = hook;
+}
+
 CFrame::CFrame(const CRect& size, void* parentWindow, AEffGUIEditor* editor)
     : CViewContainer(size, nullptr), editor(editor), parentWindow(parentWindow)
 {
@@ -158,11 +169,13 @@ bool CFrame::isTypeOf(const char* name) const
 
 void CFrame::idle()
 {
-    if (!openFlag || firstDraw || !isDirty())
-        return;
-    CDrawContext* context = createDrawContext();
-    update(context);
-    context->forget();
+    if (openFlag && !firstDraw && isDirty()) {
+        CDrawContext* context = createDrawContext();
+        update(context);
+        context->forget();
+    }
+    if (frameIdleHook)
+        frameIdleHook(*this);
 }
 
 void CFrame::update(CDrawContext* context)

@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+namespace gui {
+class CFrame;
+}
+
 namespace gui::platform {
 
 uint32_t tickCount();
@@ -16,5 +20,10 @@ CPoint cursorScreenPosition();
 int32_t mouseButtonState();
 // Removes at most one pending repaint of this thread and handles it.
 void dispatchOnePendingRepaint();
+
+// A backend whose window events are not delivered by the host takes them on the frame's idle
+// pass (the host's editor idle call) through this hook; null (the default) for none.
+using FrameIdleHook = void (*)(CFrame& frame);
+void setFrameIdleHook(FrameIdleHook hook);
 
 } // namespace gui::platform

@@ -4,6 +4,7 @@
 #include "gui/cframe.h"
 #include "gui/portable/pixel_surface.h"
 #include "gui/portable/portable_window.h"
+#include "gui/portable/window_presenter.h"
 
 namespace gui {
 
@@ -22,13 +23,20 @@ portable::PixelSurface* surfaceOf(void* window)
 
 bool CFrame::platformCreateWindow()
 {
+    auto* surface = new portable::PixelSurface(size.width(), size.height(), kButtonFace);
+    // A parent of the window system must get a real window; without one the frame has none.
+    if (portable::presenter::wantsWindow(parentWindow) && !portable::presenter::attach(*this, *surface, parentWindow)) {
+        delete surface;
+        return false;
+    }
     ++classUseCount;
-    window = new portable::PixelSurface(size.width(), size.height(), kButtonFace);
+    window = surface;
     return true;
 }
 
 void CFrame::platformDestroyWindow()
 {
+    portable::presenter::detach(*this);
     delete surfaceOf(window);
     window = nullptr;
     --classUseCount;
@@ -60,6 +68,7 @@ void CFrame::platformSetCursor(int32_t type)
 {
     // Types without a cursor of their own show the default one.
     cursorType = (type >= kCursorWait && type <= kCursorHand && type != kCursorCopy) ? type : kCursorDefault;
+    portable::presenter::setCursor(*this, cursorType);
 }
 
 void CFrame::platformResizeWindow(int32_t width, int32_t height)
@@ -67,7 +76,9 @@ void CFrame::platformResizeWindow(int32_t width, int32_t height)
     if (!window)
         return;
     delete surfaceOf(window);
-    window = new portable::PixelSurface(width, height, kButtonFace);
+    auto* surface = new portable::PixelSurface(width, height, kButtonFace);
+    window = surface;
+    portable::presenter::resized(*this, *surface);
 }
 
 bool CFrame::platformGrowEnclosingWindows(int32_t width, int32_t height)

@@ -36,6 +36,11 @@ void setLiveInput(LiveInput* input)
     current.store(input);
 }
 
+LiveInput* installedLiveInput()
+{
+    return current.load();
+}
+
 LiveInput& liveInput()
 {
     LiveInput* input = current.load();

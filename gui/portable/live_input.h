@@ -25,5 +25,7 @@ public:
 // buttons, the monotonic clock, real sleeps, no repaints).
 void setLiveInput(LiveInput* input);
 LiveInput& liveInput();
+// The provider installed with setLiveInput; null while the built-in one serves.
+LiveInput* installedLiveInput();
 
 } // namespace gui::portable
