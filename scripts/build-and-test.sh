@@ -47,13 +47,21 @@ fi
 record "native tests (ASan+UBSan)" $rc
 
 step "Native build with ThreadSanitizer: threading tests"
-configure_and_build "$out/tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARVINE_SANITIZE=thread -- thread_tests
+configure_and_build "$out/tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARVINE_SANITIZE=thread -DQUARVINE_TEST_DIRS=host \
+  -- thread_tests quarvine quarvine-validate
 rc=$?
 if [ $rc -eq 0 ]; then
   (cd "$out/tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L thread_tests)
   rc=$?
 fi
 record "threading tests (TSan)" $rc
+if [ $rc -eq 0 ]; then
+  # The validator's threaded checks: automation and the editor from other threads.
+  for check in automation editor; do
+    TSAN_OPTIONS=halt_on_error=1 "$out/tsan/tools/validate/quarvine-validate" "$out/tsan/libquarvine.so" --only $check
+    record "validator $check checks under TSan" $?
+  done
+fi
 
 step "Native release build: plug-in, tools, benchmarks"
 configure_and_build "$out/release" -DCMAKE_BUILD_TYPE=Release -DQUARVINE_TESTS=OFF -DQUARVINE_BENCH=ON
