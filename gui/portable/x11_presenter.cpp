@@ -66,9 +66,14 @@ int trapDepth = 0;
 unsigned long trappedErrors = 0;
 std::vector<Display*> ourDisplays;
 
+bool isOurs(Display* display)
+{
+    return std::find(ourDisplays.begin(), ourDisplays.end(), display) != ourDisplays.end();
+}
+
 int trapHandler(Display* display, XErrorEvent* event)
 {
-    if (std::find(ourDisplays.begin(), ourDisplays.end(), display) != ourDisplays.end()) {
+    if (isOurs(display)) {
         ++trappedErrors;
         return 0;
     }
@@ -76,20 +81,37 @@ int trapHandler(Display* display, XErrorEvent* event)
     return previousHandler ? previousHandler(display, event) : 0;
 }
 
-// Installs the handler for the scope; errors are synchronised before it is lifted.
+XIOErrorHandler previousIoHandler = nullptr;
+
+bool isOurs(Display* display);
+
+// The default would end the process when the server goes away; for our connections we return,
+// and the connection's exit handler marks it lost.
+int ioTrapHandler(Display* display)
+{
+    if (isOurs(display))
+        return 0;
+    return previousIoHandler ? previousIoHandler(display) : 0;
+}
+
+// Installs the handlers for the scope; errors are synchronised before they are lifted.
 class ErrorTrap {
 public:
     explicit ErrorTrap(Display* display) : display(display), before(trappedErrors)
     {
-        if (trapDepth++ == 0)
+        if (trapDepth++ == 0) {
             previousHandler = XSetErrorHandler(trapHandler);
+            previousIoHandler = XSetIOErrorHandler(ioTrapHandler);
+        }
     }
     ~ErrorTrap()
     {
         if (display)
             XSync(display, False);
-        if (--trapDepth == 0)
+        if (--trapDepth == 0) {
             XSetErrorHandler(previousHandler);
+            XSetIOErrorHandler(previousIoHandler);
+        }
     }
     ErrorTrap(const ErrorTrap&) = delete;
     ErrorTrap& operator=(const ErrorTrap&) = delete;
@@ -106,6 +128,17 @@ private:
     Display* display;
     unsigned long before;
 };
+
+// A lost connection (the server went away) would end the process through Xlib's default exit
+// handler; ours marks the display dead instead, and Xlib sends nothing more on it.
+std::vector<Display*> lostDisplays;
+
+bool isLost(Display* display)
+{
+    return std::find(lostDisplays.begin(), lostDisplays.end(), display) != lostDisplays.end();
+}
+
+void connectionLost(Display* display, void*);
 
 // ---- Pixels ---------------------------------------------------------------------------------
 
@@ -254,17 +287,29 @@ void handleEvent(Presenter& p, XEvent& event)
 
 void pumpEvents(Presenter& p)
 {
-    while (!p.windowGone && XPending(p.display) > 0) {
+    while (!p.windowGone && !isLost(p.display) && XPending(p.display) > 0) {
         XEvent event;
         XNextEvent(p.display, &event);
         handleEvent(p, event);
     }
 }
 
+void connectionLost(Display* display, void*)
+{
+    if (!isLost(display))
+        lostDisplays.push_back(display);
+    for (auto& p : presenters) {
+        if (p->display == display && !p->windowGone) {
+            p->windowGone = true;
+            p->frame->windowDestroyed();
+        }
+    }
+}
+
 void frameIdle(CFrame& frame)
 {
     Presenter* p = find(frame);
-    if (!p)
+    if (!p || p->windowGone)
         return;
     ErrorTrap trap(p->display);
     flushChanges(*p);
@@ -357,6 +402,7 @@ void release(Presenter& p)
         XCloseDisplay(p.display);
     }
     std::erase(ourDisplays, p.display);
+    std::erase(lostDisplays, p.display);
     p.display = nullptr;
 }
 
@@ -374,6 +420,7 @@ bool attach(CFrame& frame, PixelSurface& surface, void* parentWindow)
     if (!display)
         return false;
     ourDisplays.push_back(display);
+    XSetIOErrorExitHandler(display, connectionLost, nullptr);
     auto p = std::make_unique<Presenter>();
     p->frame = &frame;
     p->surface = &surface;

@@ -12,7 +12,10 @@
 #include <X11/keysym.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -486,31 +489,79 @@ TEST_F(X11EditorTest, OpeningAndClosingAHundredTimesLeaksNoConnectionOrWindow)
     EXPECT_EQ(count, 0u);
 }
 
-// Needs no display: the point is the host that has none.
-TEST(X11EditorWithoutDisplay, OpenAnswersZeroAndAudioGoesOn)
+// A display server of this test's own, so that it can be killed under the plug-in.
+class PrivateServer {
+public:
+    PrivateServer()
+    {
+        const char* xvfb = "/usr/bin/Xvfb";
+        if (::access(xvfb, X_OK) != 0)
+            return;
+        for (int number = 90 + getpid() % 40; number < 190 && pid <= 0; ++number) {
+            name = ":" + std::to_string(number);
+            if (::access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0)
+                continue;
+            std::string screen = "640x480x24";
+            char* argv[] = {const_cast<char*>(xvfb), name.data(), const_cast<char*>("-nolisten"),
+                            const_cast<char*>("tcp"), const_cast<char*>("-screen"), const_cast<char*>("0"),
+                            screen.data(), nullptr};
+            if (posix_spawn(&pid, xvfb, nullptr, nullptr, argv, environ) != 0)
+                pid = -1;
+        }
+        // Wait for it to accept connections; a bounded number of tries.
+        for (int i = 0; pid > 0 && i < 200 && !ready; ++i) {
+            if (Display* d = XOpenDisplay(name.c_str())) {
+                XCloseDisplay(d);
+                ready = true;
+            } else {
+                pause(25);
+            }
+        }
+    }
+    ~PrivateServer() { kill(); }
+    void kill()
+    {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        pid = -1;
+    }
+    bool ready = false;
+    std::string name;
+
+private:
+    pid_t pid = -1;
+};
+
+// Keeps DISPLAY for the scope and puts it back afterwards.
+class DisplayVariable {
+public:
+    explicit DisplayVariable(const char* value)
+    {
+        const char* old = std::getenv("DISPLAY");
+        had = old != nullptr;
+        saved = old ? old : "";
+        if (value)
+            setenv("DISPLAY", value, 1);
+        else
+            unsetenv("DISPLAY");
+    }
+    ~DisplayVariable()
+    {
+        if (had)
+            setenv("DISPLAY", saved.c_str(), 1);
+        else
+            unsetenv("DISPLAY");
+    }
+
+private:
+    bool had = false;
+    std::string saved;
+};
+
+void expectAudioStillRuns(vsthost::HostedPlugin& plugin)
 {
-    auto module = vsthost::PluginModule::load(QUARVINE_MODULE_PATH);
-    ASSERT_TRUE(module);
-    vsthost::HostedPlugin plugin(*module);
-    ASSERT_TRUE(plugin);
-    plugin.start(44100.0, 256);
-
-    const char* saved = std::getenv("DISPLAY");
-    const std::string savedDisplay = saved ? saved : "";
-    auto* someWindow = reinterpret_cast<void*>(uintptr_t{0x400001});
-    unsetenv("DISPLAY");
-    EXPECT_EQ(plugin.dispatch(effEditOpen, 0, 0, someWindow), 0);
-    plugin.dispatch(effEditIdle);
-    plugin.dispatch(effEditClose);
-    // A display nobody serves.
-    setenv("DISPLAY", ":4711", 1);
-    EXPECT_EQ(plugin.dispatch(effEditOpen, 0, 0, someWindow), 0);
-    plugin.dispatch(effEditIdle);
-    if (saved)
-        setenv("DISPLAY", savedDisplay.c_str(), 1);
-    else
-        unsetenv("DISPLAY");
-
     std::vector<float> input(2048), output(2048, 0.0f);
     for (size_t i = 0; i < input.size(); ++i)
         input[i] = 0.5f * static_cast<float>(std::sin(2.0 * 3.141592653589793 * 220.0 * i / 44100.0));
@@ -523,6 +574,63 @@ TEST(X11EditorWithoutDisplay, OpenAnswersZeroAndAudioGoesOn)
     }
     EXPECT_TRUE(finite);
     EXPECT_GT(energy, 0.0);
+}
+
+TEST(X11EditorServerLoss, AServerThatDiesUnderTheEditorEndsNeitherHostNorAudio)
+{
+    PrivateServer server;
+    if (!server.ready)
+        GTEST_SKIP() << "no private Xvfb";
+    DisplayVariable variable(server.name.c_str());
+    auto module = vsthost::PluginModule::load(QUARVINE_MODULE_PATH);
+    ASSERT_TRUE(module);
+    vsthost::HostedPlugin plugin(*module);
+    ASSERT_TRUE(plugin);
+    plugin.start(44100.0, 256);
+
+    // The parent outlives this connection, so that the test holds none when the server dies.
+    Display* d = XOpenDisplay(server.name.c_str());
+    ASSERT_NE(d, nullptr);
+    Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, kWidth, kHeight, 0, 0, 0);
+    XMapWindow(d, parent);
+    XSetCloseDownMode(d, RetainPermanent);
+    XSync(d, False);
+    XCloseDisplay(d);
+
+    ASSERT_EQ(plugin.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))), 1);
+    for (int i = 0; i < 5; ++i)
+        plugin.dispatch(effEditIdle);
+    server.kill();
+    for (int i = 0; i < 5; ++i) {
+        plugin.dispatch(effEditIdle);
+        plugin.setParameter(0, 0.1f * i);
+    }
+    plugin.dispatch(effEditClose);
+    expectAudioStillRuns(plugin);
+}
+
+// Needs no display: the point is the host that has none.
+TEST(X11EditorWithoutDisplay, OpenAnswersZeroAndAudioGoesOn)
+{
+    auto module = vsthost::PluginModule::load(QUARVINE_MODULE_PATH);
+    ASSERT_TRUE(module);
+    vsthost::HostedPlugin plugin(*module);
+    ASSERT_TRUE(plugin);
+    plugin.start(44100.0, 256);
+
+    auto* someWindow = reinterpret_cast<void*>(uintptr_t{0x400001});
+    {
+        DisplayVariable none(nullptr);
+        EXPECT_EQ(plugin.dispatch(effEditOpen, 0, 0, someWindow), 0);
+        plugin.dispatch(effEditIdle);
+        plugin.dispatch(effEditClose);
+    }
+    {
+        DisplayVariable unserved(":4711");
+        EXPECT_EQ(plugin.dispatch(effEditOpen, 0, 0, someWindow), 0);
+        plugin.dispatch(effEditIdle);
+    }
+    expectAudioStillRuns(plugin);
     // Without a parent the editor still builds its view tree, as before.
     EXPECT_EQ(plugin.dispatch(effEditOpen, 0, 0, nullptr), 1);
     plugin.dispatch(effEditClose);
