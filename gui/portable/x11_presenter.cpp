@@ -492,8 +492,11 @@ void resized(CFrame& frame, PixelSurface& surface)
     ErrorTrap trap(p->display);
     XResizeWindow(p->display, p->window, static_cast<unsigned>(std::max(surface.width, 1)),
                   static_cast<unsigned>(std::max(surface.height, 1)));
-    if (makeImage(*p))
+    // The new surface is blank: the whole window is drawn afresh, as after a window-system resize.
+    if (makeImage(*p)) {
+        paint(*p->frame, surface.bounds());
         putRect(*p, surface.bounds(), false);
+    }
 }
 
 void setCursor(CFrame& frame, int32_t type)

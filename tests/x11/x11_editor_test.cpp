@@ -1,6 +1,7 @@
 // The editor of the loaded module inside a real X window: what the screen shows, a knob drag and
 // wheel turns injected with XTest, a host that has no display or destroys its window first, and
 // repeated opening. Every test that needs a display skips without one; run under Xvfb.
+#include "display_turn.h"
 #include "tools/vsthost/vst_host.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +12,14 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -148,34 +146,8 @@ struct ScreenPoint {
     int x, y;
 };
 
-// The pointer and the screen belong to the whole display: test programs that ctest runs side by
-// side on one server take turns.
-class DisplayTurn {
-public:
-    DisplayTurn()
-    {
-        const char* name = std::getenv("DISPLAY");
-        std::string path = "/tmp/quarvine-x11-tests-";
-        for (const char* c = name ? name : ""; *c; ++c)
-            path += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            ::flock(fd, LOCK_EX);
-    }
-    ~DisplayTurn()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    DisplayTurn(const DisplayTurn&) = delete;
-    DisplayTurn& operator=(const DisplayTurn&) = delete;
-
-private:
-    int fd = -1;
-};
-
 struct X11EditorTest : ::testing::Test {
-    DisplayTurn turn;
+    x11_test::DisplayTurn turn;
     Display* display = nullptr;
     Window parent = 0;
     std::unique_ptr<vsthost::PluginModule> module;
