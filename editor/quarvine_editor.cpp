@@ -45,6 +45,8 @@ bool QuarvineEditor::open(void* parentWindow)
 {
     // Opening twice must not strand the first frame and its knobs.
     close();
+    guiThread = std::this_thread::get_id();
+    pendingKnobValues.store(0, std::memory_order_relaxed);
     AEffGUIEditor::open(parentWindow);
     auto* strip = new gui::CBitmap(kKnobStripBitmapId);
     auto* newFrame = new gui::CFrame(gui::CRect(0, 0, background->getWidth(), background->getHeight()),
@@ -86,8 +88,30 @@ void QuarvineEditor::setParameter(VstInt32 index, float)
 {
     if (static_cast<uint32_t>(index) >= kNumKnobs)
         return;
+    if (std::this_thread::get_id() != guiThread) {
+        // Lock-free and allocation-free: hosts call this from their audio thread too.
+        pendingKnobValues.fetch_or(1u << index, std::memory_order_release);
+        return;
+    }
     if (gui::CAnimKnob* knob = knobs[index].load(std::memory_order_acquire))
         knob->setValue(effect->getParameter(index));
+}
+
+void QuarvineEditor::idle()
+{
+    applyPendingKnobValues();
+    AEffGUIEditor::idle();
+}
+
+void QuarvineEditor::applyPendingKnobValues()
+{
+    uint32_t pending = pendingKnobValues.exchange(0, std::memory_order_acquire);
+    for (int i = 0; pending != 0 && i < kNumKnobs; ++i, pending >>= 1) {
+        if (!(pending & 1u))
+            continue;
+        if (gui::CAnimKnob* knob = knobs[i].load(std::memory_order_acquire))
+            knob->setValue(effect->getParameter(i));
+    }
 }
 
 void QuarvineEditor::valueChanged(gui::CDrawContext*, gui::CControl* control)

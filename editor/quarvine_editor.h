@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <thread>
 
 namespace gui {
 class CAnimKnob;
@@ -25,6 +26,7 @@ public:
     bool open(void* parentWindow) override;
     void close() override;
     void setParameter(VstInt32 index, float value) override;
+    void idle() override;
     void valueChanged(gui::CDrawContext* context, gui::CControl* control) override;
 
     gui::CAnimKnob* getKnob(int index) const;
@@ -32,7 +34,13 @@ public:
     static gui::CRect knobRect(int index);
 
 private:
-    // Published to the thread that sets parameters; null while the editor is closed.
+    // Hands parameter changes made on other threads to the editor's own thread.
+    void applyPendingKnobValues();
+
     std::array<std::atomic<gui::CAnimKnob*>, kNumKnobs> knobs{};
+    // The thread that opened the editor owns its views; others may not touch a knob, which that
+    // thread can destroy at any moment. They leave a bit per parameter for its next idle pass.
+    std::thread::id guiThread;
+    std::atomic<uint32_t> pendingKnobValues{0};
     gui::CBitmap* background = nullptr;
 };

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace gui;
 using editor_test::RecordingHost;
 using editor_test::ScriptedInput;
@@ -156,6 +158,25 @@ TEST_F(EditorFixture, ParameterMirroringIgnoresClosedEditorsAndBadIndices)
     // The knob takes what the effect stored, not the value the call carried.
     editor.setParameter(3, 0.1f);
     EXPECT_EQ(editor.getKnob(3)->getValue(), 0.75f);
+}
+
+TEST_F(EditorFixture, ChangesFromAnotherThreadReachTheKnobAtTheNextIdle)
+{
+    editor.open(&dummyParent);
+    std::thread automation([&] { host.effect->setParameter(4, 0.25f); });
+    automation.join();
+    // The other thread must not touch a knob the editor's thread may be destroying.
+    EXPECT_EQ(editor.getKnob(4)->getValue(), 0.5f);
+    editor.idle();
+    EXPECT_EQ(editor.getKnob(4)->getValue(), 0.25f);
+    EXPECT_EQ(editor.getKnob(3)->getValue(), 0.5f);
+    // Closing while a change is pending, then reopening, shows the stored value.
+    std::thread late([&] { host.effect->setParameter(2, 0.125f); });
+    late.join();
+    editor.close();
+    editor.idle();
+    editor.open(&dummyParent);
+    EXPECT_EQ(editor.getKnob(2)->getValue(), 0.125f);
 }
 
 TEST_F(EditorFixture, ReopeningShowsCurrentValuesAndKeepsOneWindow)
