@@ -155,37 +155,6 @@ void CDrawContext::setClipRect(const CRect& clip)
     }
 }
 
-CRect& CDrawContext::getClipRect(CRect& clip) const
-{
-    clip = clipRect;
-    clip.offset(-offset.h, -offset.v);
-    return clip;
-}
-
-void CDrawContext::setFrameColor(const CColor& color)
-{
-    if (color == frameColor)
-        return;
-    frameColor = color;
-    makePen();
-}
-
-void CDrawContext::setLineWidth(int32_t width)
-{
-    if (width == lineWidth)
-        return;
-    lineWidth = width;
-    makePen();
-}
-
-void CDrawContext::setLineStyle(int32_t style)
-{
-    if (style != kLineSolid || lineStyle == kLineSolid)
-        return;
-    lineStyle = kLineSolid;
-    makePen();
-}
-
 void CDrawContext::setFillColor(const CColor& color)
 {
     if (color == fillColor)
