@@ -1,5 +1,7 @@
 #include "demo_phrase.h"
 
+#include "tools/common/split_mix64.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -12,24 +14,17 @@ namespace {
 constexpr double kRate = kDemoSampleRate;
 constexpr double kPi = 3.14159265358979323846;
 
-// SplitMix64: tiny, fixed, and the same everywhere, unlike the standard distributions.
+// Fixed numbers from a fixed seed: the phrase is the same on every machine.
 class Random {
 public:
-    explicit Random(std::uint64_t seed) : state(seed) {}
-    std::uint64_t next()
-    {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
+    explicit Random(std::uint64_t seed) : generator(seed) {}
     // Uniform in [-1, 1).
-    double bipolar() { return static_cast<double>(next() >> 11) * (2.0 / 9007199254740992.0) - 1.0; }
+    double bipolar() { return generator.unit() * 2.0 - 1.0; }
     // Uniform in [lo, hi).
     double between(double lo, double hi) { return lo + (hi - lo) * 0.5 * (bipolar() + 1.0); }
 
 private:
-    std::uint64_t state;
+    tools::SplitMix64 generator;
 };
 
 double midiToHz(int note)

@@ -2,6 +2,7 @@
 // the checks every test applies to a plug-in's output.
 #pragma once
 
+#include "tools/common/split_mix64.h"
 #include "tools/vsthost/vst_host.h"
 
 #include <cstdint>
@@ -11,18 +12,12 @@
 
 namespace validate {
 
-// SplitMix64: every random choice derives from --seed, so a failing run can be repeated.
+// Every random choice derives from --seed, so a failing run can be repeated.
 class Random {
 public:
-    explicit Random(std::uint64_t seed) : state(seed) {}
-    std::uint64_t next()
-    {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    double unit() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }  // [0, 1)
+    explicit Random(std::uint64_t seed) : generator(seed) {}
+    std::uint64_t next() { return generator.next(); }
+    double unit() { return generator.unit(); }  // [0, 1)
     float uniform(float lo, float hi) { return lo + (hi - lo) * static_cast<float>(unit()); }
     std::size_t below(std::size_t n) { return n ? static_cast<std::size_t>(next() % n) : 0; }
     template <typename T>
@@ -33,7 +28,7 @@ public:
     }
 
 private:
-    std::uint64_t state;
+    tools::SplitMix64 generator;
 };
 
 struct Settings {
