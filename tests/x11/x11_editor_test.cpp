@@ -374,6 +374,47 @@ TEST_F(X11EditorTest, AnXTestDragTurnsOnlyThatKnobAndTheScreenFollows)
     EXPECT_EQ(shownFrame(capture(), 4), expectedFrame(0.3f));
 }
 
+TEST_F(X11EditorTest, KnobModeTwoFromTheHostMakesTheDragLinear)
+{
+    ASSERT_EQ(plugin->dispatch(effSetEditKnobMode, 0, 2), 1);
+    // The mode is module-wide: put circular dragging back whatever happens below.
+    struct RestoreCircular {
+        vsthost::HostedPlugin& plugin;
+        ~RestoreCircular() { plugin.dispatch(effSetEditKnobMode, 0, 0); }
+    } restore{*plugin};
+    plugin->setParameter(2, 0.2f);
+    ASSERT_TRUE(open());
+    ASSERT_TRUE(idleUntil([&] { return shownFrame(capture(), 2) == expectedFrame(0.2f); }));
+    plugin->clearCalls();
+
+    // Pressed anywhere on knob 2 (a circular press here would jump to the left of the sweep),
+    // then 60 pixels straight right: half the range per 100 pixels.
+    moveTo(display, 200, 51);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XSync(display, False);
+    std::atomic<bool> released{false};
+    std::thread helper([&] {
+        Display* d = XOpenDisplay(nullptr);
+        pause(400);
+        for (int x : {215, 230, 245, 260}) {
+            moveTo(d, x, 51);
+            pause(80);
+        }
+        pause(400);
+        XTestFakeButtonEvent(d, 1, False, CurrentTime);
+        XSync(d, False);
+        XCloseDisplay(d);
+        released = true;
+    });
+    idleUntil([&] { return released.load() && !edits().empty() && edits().back().opcode == audioMasterEndEdit; });
+    helper.join();
+
+    EXPECT_NEAR(plugin->getParameter(2), 0.2f + 60.0f / 200.0f, 0.011f);
+    for (const auto& call : edits())
+        EXPECT_EQ(call.index, 2);
+    EXPECT_TRUE(idleUntil([&] { return shownFrame(capture(), 2) == expectedFrame(plugin->getParameter(2)); }));
+}
+
 TEST_F(X11EditorTest, WheelButtonsStepATenthAndAHundredthWithShift)
 {
     plugin->setParameter(3, 0.5f);
