@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <utility>
 #include <memory>
 #include <string>
 #include <thread>
@@ -268,6 +269,32 @@ struct X11EditorTest : ::testing::Test {
         XSync(display, False);
     }
 
+    // Presses the left button at (x, y) of the host's window, then a second connection moves the
+    // pointer along the path and releases it while this thread idles the editor, as a host's
+    // GUI thread does while the plug-in's drag loop runs inside its idle call.
+    void dragAlong(int x, int y, const std::vector<std::pair<int, int>>& path)
+    {
+        moveTo(display, x, y);
+        XTestFakeButtonEvent(display, 1, True, CurrentTime);
+        XSync(display, False);
+        std::atomic<bool> released{false};
+        std::thread helper([&] {
+            Display* d = XOpenDisplay(nullptr);
+            pause(400); // the press has reached the drag loop by now
+            for (const auto& step : path) {
+                moveTo(d, step.first, step.second);
+                pause(80);
+            }
+            pause(400);
+            XTestFakeButtonEvent(d, 1, False, CurrentTime);
+            XSync(d, False);
+            XCloseDisplay(d);
+            released = true;
+        });
+        idleUntil([&] { return released.load() && !edits().empty() && edits().back().opcode == audioMasterEndEdit; });
+        helper.join();
+    }
+
     std::vector<vsthost::HostCall> edits()
     {
         std::vector<vsthost::HostCall> result;
@@ -335,26 +362,7 @@ TEST_F(X11EditorTest, AnXTestDragTurnsOnlyThatKnobAndTheScreenFollows)
 
     // Knob 1's centre is (131, 51): straight above it is the middle of the sweep, straight
     // right of it three quarters of the way between the middle and the end.
-    moveTo(display, 131, 30);
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XSync(display, False);
-    std::atomic<bool> released{false};
-    std::thread helper([&] {
-        Display* d = XOpenDisplay(nullptr);
-        pause(400); // the press has reached the drag loop by now
-        const int path[][2] = {{140, 32}, {148, 38}, {153, 45}, {156, 51}};
-        for (const auto& step : path) {
-            moveTo(d, step[0], step[1]);
-            pause(80);
-        }
-        pause(400);
-        XTestFakeButtonEvent(d, 1, False, CurrentTime);
-        XSync(d, False);
-        XCloseDisplay(d);
-        released = true;
-    });
-    idleUntil([&] { return released.load() && !edits().empty() && edits().back().opcode == audioMasterEndEdit; });
-    helper.join();
+    dragAlong(131, 30, {{140, 32}, {148, 38}, {153, 45}, {156, 51}});
 
     const auto calls = edits();
     ASSERT_GE(calls.size(), 3u);
@@ -389,25 +397,7 @@ TEST_F(X11EditorTest, KnobModeTwoFromTheHostMakesTheDragLinear)
 
     // Pressed anywhere on knob 2 (a circular press here would jump to the left of the sweep),
     // then 60 pixels straight right: half the range per 100 pixels.
-    moveTo(display, 200, 51);
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XSync(display, False);
-    std::atomic<bool> released{false};
-    std::thread helper([&] {
-        Display* d = XOpenDisplay(nullptr);
-        pause(400);
-        for (int x : {215, 230, 245, 260}) {
-            moveTo(d, x, 51);
-            pause(80);
-        }
-        pause(400);
-        XTestFakeButtonEvent(d, 1, False, CurrentTime);
-        XSync(d, False);
-        XCloseDisplay(d);
-        released = true;
-    });
-    idleUntil([&] { return released.load() && !edits().empty() && edits().back().opcode == audioMasterEndEdit; });
-    helper.join();
+    dragAlong(200, 51, {{215, 51}, {230, 51}, {245, 51}, {260, 51}});
 
     EXPECT_NEAR(plugin->getParameter(2), 0.2f + 60.0f / 200.0f, 0.011f);
     for (const auto& call : edits())
