@@ -40,6 +40,7 @@ struct Pluck {
     double pickPosition = 0.15;  // fraction of the string from the bridge
     double ringSeconds = 2.5;    // decay time (-60 dB) while held
     bool palmMuted = false;
+    double level = 1.0;          // output scale: picking dynamics that stay below the amp's breakup
 };
 
 // Extended Karplus-Strong: a noise burst shaped by pick dynamics and pick position excites a
@@ -94,7 +95,7 @@ void renderPluck(const Pluck& pluck, Random& random, std::vector<double>& out)
         double y = (n < excitation.size() ? excitation[n] : 0.0) + loss * tuned;
         history[head] = y;
         head = (head + 1) % size;
-        out[first + n] += y;
+        out[first + n] += pluck.level * y;
     }
 }
 
@@ -157,7 +158,8 @@ std::vector<float> demoPhrase()
     Random random(0x5155415256494E45ull);
     std::vector<Pluck> plucks;
 
-    // Two bars at 120 bpm of a pentatonic line in E minor, one note per eighth.
+    // Two bars at 120 bpm of a pentatonic line in E minor, one note per eighth, picked softly
+    // enough (about 26 dB under the strums) that the amp stays nearly clean; the strums drive it.
     const int line[] = {52, 55, 57, 59, 62, 64, 62, 59};
     for (int i = 0; i < 8; ++i) {
         Pluck pluck;
@@ -167,6 +169,7 @@ std::vector<float> demoPhrase()
         pluck.velocity = random.between(0.7, 0.95);
         pluck.pickPosition = random.between(0.1, 0.16);
         pluck.ringSeconds = 1.8;
+        pluck.level = 0.05;
         plucks.push_back(pluck);
     }
 
