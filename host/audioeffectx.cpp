@@ -260,8 +260,10 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
 {
     if (!from || !to)
         return false;
-    std::strncpy(to->name, from->name, 63);
-    to->name[63] = 0;
+    // At most 63 characters of the name, and the 64-byte name always ends with a zero.
+    std::size_t length = strnlen(from->name, sizeof to->name - 1);
+    std::memcpy(to->name, from->name, length);
+    std::memset(to->name + length, 0, sizeof to->name - length);
     to->type = from->type;
     to->azimuth = from->azimuth;
     to->elevation = from->elevation;
