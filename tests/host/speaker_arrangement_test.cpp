@@ -8,7 +8,7 @@
 
 #if defined(__SANITIZE_ADDRESS__)
 // The failed-allocation test asks for more memory than exists: the answer must be null, not an abort.
-extern "C" const char* __asan_default_options()
+extern "C" __attribute__((visibility("default"), used)) const char* __asan_default_options()
 {
     return "allocator_may_return_null=1";
 }
