@@ -132,15 +132,17 @@ bool CFrame::advanceNextFocusView(CView* oldFocus, bool reverse)
         setFocusView(nullptr);
         return false;
     }
+    // The walk reaches the frame too: its own advance from the outermost container clears the
+    // focus when nothing follows, as for a direct child.
     CView* child = oldFocus;
     CViewContainer* parent = oldFocus->getParentView();
-    while (parent && parent != this && parent->isTypeOf("CViewContainer")) {
+    while (parent && parent->isTypeOf("CViewContainer")) {
         if (parent->advanceNextFocusView(child, reverse))
             return true;
         child = parent;
         parent = parent->getParentView();
     }
-    return CViewContainer::advanceNextFocusView(child, reverse);
+    return CViewContainer::advanceNextFocusView(oldFocus, reverse);
 }
 
 bool CFrame::onWheel(CDrawContext* context, const CPoint& where, float distance)

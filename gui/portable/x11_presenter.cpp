@@ -249,12 +249,7 @@ void handleButton(Presenter& p, const XButtonEvent& event)
     case Button5:
         wheel(*p.frame, where, -120);
         break;
-    case 6:
-        p.frame->onWheel(nullptr, where, 0, -1.0f);
-        break;
-    case 7:
-        p.frame->onWheel(nullptr, where, 0, 1.0f);
-        break;
+    // The horizontal wheel (buttons 6 and 7) is not ours, as on Windows: it turns no knob.
     default:
         break;
     }

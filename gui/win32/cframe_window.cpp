@@ -164,10 +164,12 @@ void CFrame::platformLoadBlendLibrary()
         return;
     state.alphaBlend = reinterpret_cast<win32::AlphaBlendEntry>(
         reinterpret_cast<void*>(GetProcAddress(library, "AlphaBlend")));
-    OSVERSIONINFOA version;
+    // The extended record (156 bytes): the size field tells the platform which one it fills.
+    OSVERSIONINFOEXA version;
     std::memset(&version, 0, sizeof version);
     version.dwOSVersionInfoSize = sizeof version;
-    if (GetVersionExA(&version)) {
+    static_assert(sizeof(OSVERSIONINFOEXA) == 156);
+    if (GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
         state.majorVersion = version.dwMajorVersion;
         state.minorVersion = version.dwMinorVersion;
         state.platformId = version.dwPlatformId;
