@@ -249,7 +249,13 @@ void handleButton(Presenter& p, const XButtonEvent& event)
     case Button5:
         wheel(*p.frame, where, -120);
         break;
-    // The horizontal wheel (buttons 6 and 7) is not ours, as on Windows: it turns no knob.
+    // The horizontal wheel goes to the views too; a knob turns with either wheel.
+    case 6:
+        p.frame->onWheel(nullptr, where, 0, -1.0f);
+        break;
+    case 7:
+        p.frame->onWheel(nullptr, where, 0, 1.0f);
+        break;
     default:
         break;
     }
