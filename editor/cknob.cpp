@@ -47,9 +47,10 @@ CKnob::~CKnob()
 
 void CKnob::compute()
 {
-    aCoef = (maxValue - minValue) / rangeAngle;
-    bCoef = minValue - aCoef * startAngle;
-    halfAngle = static_cast<float>((kTwoPiFloat - std::fabs(rangeAngle)) * 0.5);
+    // Only the stored results are single precision; the steps towards them are not.
+    aCoef = static_cast<float>((static_cast<double>(maxValue) - minValue) / rangeAngle);
+    bCoef = static_cast<float>(minValue - static_cast<double>(aCoef) * startAngle);
+    halfAngle = static_cast<float>((static_cast<double>(kTwoPiFloat) - std::fabs(rangeAngle)) * 0.5);
     setDirty(true);
 }
 
@@ -92,15 +93,21 @@ void CKnob::valueToPoint(CPoint& point) const
 {
     const float t = static_cast<float>((static_cast<double>(getValue()) - bCoef) / aCoef);
     const double reach = static_cast<double>(radius) - inset;
-    const float c = std::cos(t);
-    const float s = std::sin(t);
+    // The double results rounded to float, not the float library functions, which may differ
+    // in the last bit.
+    const float c = static_cast<float>(std::cos(static_cast<double>(t)));
+    const float s = static_cast<float>(std::sin(static_cast<double>(t)));
     point.h = static_cast<int32_t>(radius + c * reach + 0.5);
     point.v = static_cast<int32_t>(radius - s * reach + 0.5);
 }
 
 float CKnob::valueFromPoint(CPoint& point) const
 {
-    float alpha = std::atan2(radius - static_cast<float>(point.v), static_cast<float>(point.h) - radius);
+    // Float arguments, the double result rounded to float (the float atan2 may differ in the
+    // last bit).
+    const float y = radius - static_cast<float>(point.v);
+    const float x = static_cast<float>(point.h) - radius;
+    float alpha = static_cast<float>(std::atan2(static_cast<double>(y), static_cast<double>(x)));
     if (alpha < 0.0f)
         alpha = alpha + kTwoPiFloat;
     alpha = alpha - startAngle;
@@ -118,7 +125,7 @@ float CKnob::valueFromPoint(CPoint& point) const
             gamma = beta - kTwoPiFloat;
         else if (beta < -halfAngle)
             gamma = beta + kTwoPiFloat;
-        return gamma * aCoef + maxValue;
+        return static_cast<float>(static_cast<double>(gamma) * aCoef + maxValue);
     }
     const float beta = alpha;
     const float wrapped = wrapAngle(beta);
@@ -132,7 +139,7 @@ float CKnob::valueFromPoint(CPoint& point) const
         gamma = beta - kTwoPiFloat;
     else if (beta < -halfAngle)
         gamma = beta + kTwoPiFloat;
-    return gamma * aCoef + minValue;
+    return static_cast<float>(static_cast<double>(gamma) * aCoef + minValue);
 }
 
 void CKnob::draw(CDrawContext* context)
@@ -181,11 +188,12 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
     if (checkDefaultValue(context, buttons))
         return;
 
-    const float span = maxValue - minValue;
-    float entry = getValue();
-    const float middle = span * 0.5f;
-    float range = 200.0f;
-    float coef = span / range;
+    // The drag arithmetic runs in double; only the stored value is rounded to float.
+    const double span = static_cast<double>(maxValue) - minValue;
+    double entry = getValue();
+    const double middle = span * 0.5;
+    double range = 200.0;
+    double coef = span / range;
     CPoint firstPoint;
     bool linear = false;
     int32_t previousButtons = buttons;
@@ -195,7 +203,7 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
     const bool alt = (buttons & kAlt) != 0;
     if (knobModeLinear != alt) {
         if (buttons & kShift)
-            range = zoomFactor * 200.0f;
+            range = zoomFactor * 200.0;
         coef = span / range;
         firstPoint = where;
         linear = true;
@@ -214,22 +222,22 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
             if (linear) {
                 const int32_t diff = (where.h - firstPoint.h) + (firstPoint.v - where.v);
                 if (buttons != previousButtons) {
-                    range = (buttons & kShift) ? zoomFactor * 200.0f : 200.0f;
-                    const float newCoef = span / range;
+                    range = (buttons & kShift) ? zoomFactor * 200.0 : 200.0;
+                    const double newCoef = span / range;
                     entry = entry + diff * (coef - newCoef);
                     coef = newCoef;
                     previousButtons = buttons;
                 }
-                setValue(entry + diff * coef);
+                setValue(static_cast<float>(entry + diff * coef));
                 bounceValue();
             } else {
                 where.offset(-size.left, -size.top);
                 setValue(valueFromPoint(where));
                 const float current = getValue();
                 // Crossing the dead zone pins the knob at the end it came from.
-                if (old - current > middle)
+                if (static_cast<double>(old) - current > middle)
                     setValue(maxValue);
-                else if (current - old > middle)
+                else if (static_cast<double>(current) - old > middle)
                     setValue(minValue);
                 else
                     old = current;
@@ -248,7 +256,7 @@ bool CKnob::onWheel(CDrawContext* context, const CPoint&, float distance)
     if (!bMouseEnabled)
         return false;
     const int32_t buttons = context ? context->getMouseButtons() : 0;
-    const double step = (buttons & kShift) ? wheelIncrement * distance * kFineStep
+    const double step = (buttons & kShift) ? static_cast<double>(wheelIncrement) * distance * kFineStep
                                            : static_cast<double>(wheelIncrement) * distance;
     setValue(static_cast<float>(getValue() + step));
     bounceValue();
@@ -275,8 +283,9 @@ int32_t CKnob::onKeyDown(VstKeyCode& keyCode)
     default:
         return -1;
     }
-    const double step = (keyCode.modifier & MODIFIER_SHIFT) ? wheelIncrement * direction * kFineStep
-                                                            : static_cast<double>(wheelIncrement) * direction;
+    const double step = (keyCode.modifier & MODIFIER_SHIFT)
+                            ? static_cast<double>(wheelIncrement) * direction * kFineStep
+                            : static_cast<double>(wheelIncrement) * direction;
     setValue(static_cast<float>(getValue() + step));
     bounceValue();
     if (isDirty() && listener) {

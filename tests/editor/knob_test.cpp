@@ -79,6 +79,75 @@ TEST(KnobGeometryTest, HandlePointsFollowTheSweepFrom225ToMinus45Degrees)
     EXPECT_EQ(knob.valueFromPoint(deadMinSide), 0.0f);
 }
 
+TEST(KnobGeometryTest, ValueFromPointRoundsOnlyTheMarkedStepsToFloat)
+{
+    // The editor's geometry with every step computed from the stated constants: float where the
+    // rounding is stated, double elsewhere, the angle from the double atan2.
+    const float twoPiF = 6.2831854820251465f;
+    const double twoPiD = 6.283185307179586;
+    const float radius = 25.0f;
+    const float start = 3.9269907f;
+    const float range = -4.712389f;
+    const float aCoef = 1.0f / range;
+    const float half = static_cast<float>((static_cast<double>(twoPiF) - 4.712389f) * 0.5);
+    auto expected = [&](int h, int v) {
+        float alpha = static_cast<float>(std::atan2(static_cast<double>(radius - static_cast<float>(v)),
+                                                    static_cast<double>(static_cast<float>(h) - radius)));
+        if (alpha < 0.0f)
+            alpha = static_cast<float>(static_cast<double>(alpha) + twoPiF);
+        alpha = static_cast<float>(static_cast<double>(alpha) - start);
+        const float beta = static_cast<float>(static_cast<double>(alpha) - range);
+        float wrapped = beta;
+        if (beta < 0.0f)
+            wrapped = static_cast<float>(static_cast<double>(beta) + twoPiF);
+        else if (beta > twoPiD)
+            wrapped = static_cast<float>(static_cast<double>(beta) - twoPiF);
+        const float beyondMax = static_cast<float>(static_cast<double>(half) - range);
+        if (wrapped > beyondMax)
+            return 1.0f;
+        if (wrapped > -range)
+            return 0.0f;
+        double gamma = beta;
+        if (beta > beyondMax)
+            gamma = static_cast<float>(static_cast<double>(beta) - twoPiF);
+        else if (beta < -half)
+            gamma = static_cast<float>(static_cast<double>(beta) + twoPiF);
+        return static_cast<float>(gamma * aCoef + 1.0);
+    };
+    CAnimKnob knob(CRect(0, 0, 50, 50), nullptr, 0, 256, 50, nullptr);
+    int mismatches = 0;
+    for (int h = 0; h <= 50; ++h) {
+        for (int v = 0; v <= 50; ++v) {
+            CPoint p(h, v);
+            const float got = knob.valueFromPoint(p);
+            if (got != expected(h, v) && ++mismatches <= 5)
+                ADD_FAILURE() << "(" << h << ", " << v << "): " << got << " instead of " << expected(h, v);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST_F(KnobFixture, LinearDragKeepsTheStepInDoubleUntilTheValueIsStored)
+{
+    // Nine pixels of the 300 that Shift makes the range: 0.03, rounded to float only once.
+    host.editor().setKnobMode(2);
+    host.effect->setParameter(0, 0.0f);
+    const int32_t shifted = kLButton | kShift;
+    press(kKnob0Centre, shifted, {{CPoint(60, 51), shifted}, {CPoint(60, 51), 0}});
+    EXPECT_EQ(knob(0).getValue(), static_cast<float>(9.0 / 300.0));
+    EXPECT_EQ(host.effect->getParameter(0), static_cast<float>(9.0 / 300.0));
+}
+
+TEST_F(KnobFixture, FineWheelStepIsRoundedToFloatOnlyWhenAdded)
+{
+    host.effect->setParameter(4, 0.5f);
+    input.buttons = kShift;
+    EXPECT_TRUE(portable::wheel(*frame, CPoint(373, 51), 3 * 120));
+    const float expected = static_cast<float>(0.5 + static_cast<double>(0.1f) * 3.0 * 0.10000000149011612);
+    EXPECT_EQ(knob(4).getValue(), expected);
+    EXPECT_EQ(host.effect->getParameter(4), expected);
+}
+
 TEST_F(KnobFixture, CircularPressAtTheTopCentreGivesOneHalfInOneEdit)
 {
     host.effect->setParameter(0, 0.1f);
