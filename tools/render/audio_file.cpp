@@ -116,8 +116,12 @@ void writeAudio(const std::string& path, const AudioData& audio)
                          std::to_string(info.samplerate) + " Hz");
 
     fs::path target(path);
-    fs::path temporary = target.parent_path() /
-                         ("." + target.filename().string() + ".partial-" + std::to_string(::getpid()));
+    // Built piece by piece: "." + std::string trips a false overlap warning of GCC 12 at -O3.
+    std::string partialName = ".";
+    partialName += target.filename().string();
+    partialName += ".partial-";
+    partialName += std::to_string(::getpid());
+    fs::path temporary = target.parent_path() / partialName;
     try {
         SoundFile file(temporary.string(), SFM_WRITE, info);
         // Integer formats clip rather than wrap.
