@@ -1,5 +1,5 @@
-// Drawing state that behaves the same on every backend: a setter that is given the value it
-// already holds changes nothing, so no platform object is made for it.
+// What behaves the same on every backend: a state setter that is given the value it already
+// holds changes nothing, so no platform object is made for it; outlines are four lines.
 #include "gui/cdrawcontext.h"
 
 namespace gui {
@@ -33,6 +33,16 @@ void CDrawContext::setLineStyle(int32_t style)
         return;
     lineStyle = kLineSolid;
     makePen();
+}
+
+// The outline covers left to right - 1 and top to bottom - 1, like every drawing.
+void CDrawContext::drawRect(const CRect& rect)
+{
+    moveTo(CPoint(rect.left, rect.top));
+    lineTo(CPoint(rect.right - 1, rect.top));
+    lineTo(CPoint(rect.right - 1, rect.bottom - 1));
+    lineTo(CPoint(rect.left, rect.bottom - 1));
+    lineTo(CPoint(rect.left, rect.top));
 }
 
 } // namespace gui

@@ -95,15 +95,6 @@ void CDrawContext::lineTo(const CPoint& point)
     penLocation = point;
 }
 
-void CDrawContext::drawRect(const CRect& rect)
-{
-    moveTo(CPoint(rect.left, rect.top));
-    lineTo(CPoint(rect.right - 1, rect.top));
-    lineTo(CPoint(rect.right - 1, rect.bottom - 1));
-    lineTo(CPoint(rect.left, rect.bottom - 1));
-    lineTo(CPoint(rect.left, rect.top));
-}
-
 void CDrawContext::fillRect(const CRect& rect)
 {
     auto* surface = surfaceOf(systemContext);
