@@ -34,17 +34,6 @@ void blit(void* bitmap, CDrawContext* context, const CRect& rect, const CPoint& 
 
 } // namespace
 
-CBitmap::CBitmap(int32_t id)
-{
-    loadFromResource(id);
-    transparentColor = kTransparentWhiteCColor;
-}
-
-CBitmap::~CBitmap()
-{
-    dispose();
-}
-
 void CBitmap::draw(CDrawContext* context, const CRect& rect, const CPoint& source)
 {
     blit(platformBitmap, context, rect, source, portable::BlitMode::opaque, 0, 255);

@@ -39,17 +39,6 @@ private:
 
 } // namespace
 
-CBitmap::CBitmap(int32_t id)
-{
-    loadFromResource(id);
-    transparentColor = kTransparentWhiteCColor;
-}
-
-CBitmap::~CBitmap()
-{
-    dispose();
-}
-
 void CBitmap::draw(CDrawContext* context, const CRect& rect, const CPoint& source)
 {
     HDC target = dcOf(context);
