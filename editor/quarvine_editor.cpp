@@ -45,7 +45,7 @@ bool QuarvineEditor::open(void* parentWindow)
 {
     // Opening twice must not strand the first frame and its knobs.
     close();
-    guiThread = std::this_thread::get_id();
+    guiThread.store(std::this_thread::get_id(), std::memory_order_release);
     pendingKnobValues.store(0, std::memory_order_relaxed);
     AEffGUIEditor::open(parentWindow);
     auto* strip = new gui::CBitmap(kKnobStripBitmapId);
@@ -88,7 +88,7 @@ void QuarvineEditor::setParameter(VstInt32 index, float)
 {
     if (static_cast<uint32_t>(index) >= kNumKnobs)
         return;
-    if (std::this_thread::get_id() != guiThread) {
+    if (std::this_thread::get_id() != guiThread.load(std::memory_order_acquire)) {
         // Lock-free and allocation-free: hosts call this from their audio thread too.
         pendingKnobValues.fetch_or(1u << index, std::memory_order_release);
         return;

@@ -40,7 +40,9 @@ private:
     std::array<std::atomic<gui::CAnimKnob*>, kNumKnobs> knobs{};
     // The thread that opened the editor owns its views; others may not touch a knob, which that
     // thread can destroy at any moment. They leave a bit per parameter for its next idle pass.
-    std::thread::id guiThread;
+    // Atomic because the audio thread reads it while open() may be writing it.
+    std::atomic<std::thread::id> guiThread{};
+    static_assert(std::atomic<std::thread::id>::is_always_lock_free, "the audio thread may not lock");
     std::atomic<uint32_t> pendingKnobValues{0};
     gui::CBitmap* background = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "effect/parameter_taper.h"
 #include "host/plugin_main.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -63,7 +64,10 @@ void Quarvine::setParameter(VstInt32 index, float value)
 {
     if (!validIndex(index) || !std::isfinite(value))
         return;
-    parameters[index].store(value, std::memory_order_relaxed);
+    // What getParameter, the display text and the knobs show stays on the knob's travel: a finite
+    // value far outside it would turn the knob angle infinite. The model fields below keep the
+    // host's value as it came.
+    parameters[index].store(std::clamp(value, 0.0f, 1.0f), std::memory_order_relaxed);
     switch (index) {
     case quarvine::kMaster:
         AmpControls::store(ampControls.masterLevel, quarvine::parameterTaper(value));

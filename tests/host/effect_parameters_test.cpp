@@ -76,7 +76,7 @@ TEST_F(EffectParameters, TaperClampsOnlyAtTheEnds)
         EXPECT_EQ(load(*tapered[index]), 0.9999);
         effect.setParameter(index, -0.5f);
         EXPECT_EQ(load(*tapered[index]), 0.0001);
-        EXPECT_EQ(effect.getParameter(index), -0.5f);
+        EXPECT_EQ(effect.getParameter(index), 0.0f); // shown at the end of the knob's travel
     }
     // The lower clamp acts below about 0.00451 and not above.
     EXPECT_EQ(quarvine::parameterTaper(0.0045f), 0.0001);
@@ -98,6 +98,24 @@ TEST_F(EffectParameters, UntaperedParametersAreWidenedUnchanged)
     EXPECT_EQ(load(effect.controls().outputVolume), static_cast<double>(0.1f));
 }
 
+// A finite host value far outside the knob's travel is shown at the end of the travel (so nothing
+// that draws it turns an infinite angle into a pixel position), while the model gets it as it came.
+TEST_F(EffectParameters, ShownValuesStayOnTheKnobsTravel)
+{
+    effect.setParameter(5, 7e37f);
+    EXPECT_EQ(effect.getParameter(5), 1.0f);
+    EXPECT_EQ(load(effect.controls().outputVolume), static_cast<double>(7e37f));
+    effect.setParameter(2, -3e38f);
+    EXPECT_EQ(effect.getParameter(2), 0.0f);
+    effect.setParameter(3, 1.5f);
+    EXPECT_EQ(effect.getParameter(3), 1.0f);
+    char text[kVstMaxParamStrLen + 1] = {};
+    effect.getParameterDisplay(3, text);
+    EXPECT_STREQ(text, "10.000");
+    effect.setParameter(3, 0.25f);
+    EXPECT_EQ(effect.getParameter(3), 0.25f);
+}
+
 TEST_F(EffectParameters, NamesLabelsAndDisplays)
 {
     EXPECT_EQ(name(0), "Master  ");
@@ -114,12 +132,15 @@ TEST_F(EffectParameters, NamesLabelsAndDisplays)
     EXPECT_STREQ(label, "        ");
     effect.setParameter(2, 0.1234f);
     EXPECT_EQ(display(2), "1.234");
+    effect.setParameter(2, 0.99995f);
+    EXPECT_EQ(display(2), "9.999"); // 0.99995f is 0.99994999..., so 9.9994999 shows as 9.999
+    // Values off the travel are shown at its ends, never longer than eight characters.
     effect.setParameter(2, 123.456f);
-    EXPECT_EQ(display(2), "1234.560");
+    EXPECT_EQ(display(2), "10.000");
     effect.setParameter(2, 1e9f);
-    EXPECT_EQ(display(2).size(), 8u);
+    EXPECT_EQ(display(2).size(), 6u);
     effect.setParameter(2, -0.5f);
-    EXPECT_EQ(display(2), "-5.000");
+    EXPECT_EQ(display(2), "0.000");
 }
 
 TEST_F(EffectParameters, IdentityAndPins)

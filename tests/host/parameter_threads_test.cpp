@@ -49,4 +49,31 @@ TEST(ParameterThreads, HostThreadWritesWhileAudioThreadProcesses)
     EXPECT_TRUE(finite);
 }
 
+// The editor is opened and closed on one thread while the host automates from another, as hosts do:
+// the thread that owns the editor's views is recorded and read without a data race. Without a
+// display the frame cannot open, but the editor still goes through open and close.
+TEST(ParameterThreads, EditorOpensAndClosesWhileAnotherThreadAutomates)
+{
+    Quarvine effect(quietHost);
+    AEffect* record = effect.getAeffect();
+    std::atomic<bool> done{false};
+
+    std::thread automation([&] {
+        float value = 0.0f;
+        while (!done.load()) {
+            for (VstInt32 index = 0; index < 6; ++index)
+                record->setParameter(record, index, value);
+            value = value >= 1.0f ? 0.0f : value + 0.01f;
+        }
+    });
+    for (int cycle = 0; cycle < 50; ++cycle) {
+        record->dispatcher(record, effEditOpen, 0, 0, nullptr, 0.0f);
+        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
+        record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
+    }
+    done.store(true);
+    automation.join();
+    EXPECT_EQ(record->getParameter(record, 5), effect.getParameter(5));
+}
+
 } // namespace
