@@ -73,6 +73,13 @@ void AEffGUIEditor::endEdit(VstInt32 index)
     static_cast<AudioEffectX*>(effect)->endEdit(index);
 }
 
+bool AEffGUIEditor::frameRequestSize(int32_t width, int32_t height)
+{
+    auto* host = static_cast<AudioEffectX*>(effect);
+    char sizeWindow[] = "sizeWindow";
+    return host && host->canHostDo(sizeWindow) != 0 && host->sizeWindow(width, height);
+}
+
 void AEffGUIEditor::doIdleStuff()
 {
     uint32_t now = gui::platform::tickCount();

@@ -1,13 +1,15 @@
 // Editor base that owns the frame, throttles idle work and brackets edits towards the host.
 #pragma once
 
-#include "editor/aeffeditor.h"
+#include "gui/cframe_owner.h"
+#include "host/aeffeditor.h"
 
 namespace gui {
 class CFrame;
 }
 
-class AEffGUIEditor : public AEffEditor {
+// AEffEditor comes first, so the editor's address is the object's own (views hand it out).
+class AEffGUIEditor : public AEffEditor, public gui::CFrameOwner {
 public:
     explicit AEffGUIEditor(AudioEffect* owner);
     ~AEffGUIEditor() override;
@@ -30,6 +32,13 @@ public:
     static VstInt32 getKnobMode() { return knobMode; }
 
 protected:
+    // The frame's view of its editor.
+    void frameIdleStuff() override { doIdleStuff(); }
+    void frameBeginEdit(int32_t index) override { beginEdit(index); }
+    void frameEndEdit(int32_t index) override { endEdit(index); }
+    int32_t frameKnobMode() const override { return knobMode; }
+    bool frameRequestSize(int32_t width, int32_t height) override;
+
     // Shared by every editor of the module; 2 selects linear knob dragging.
     static VstInt32 knobMode;
 

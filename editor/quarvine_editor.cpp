@@ -1,6 +1,6 @@
 #include "editor/quarvine_editor.h"
 
-#include "editor/canimknob.h"
+#include "gui/canimknob.h"
 #include "gui/cbitmap.h"
 #include "gui/cframe.h"
 #include "host/audioeffect.h"

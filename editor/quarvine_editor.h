@@ -2,8 +2,8 @@
 #pragma once
 
 #include "editor/aeffguieditor.h"
-#include "editor/ccontrollistener.h"
-#include "editor/cgeometry.h"
+#include "gui/ccontrollistener.h"
+#include "gui/cgeometry.h"
 
 #include <array>
 #include <atomic>

@@ -1,8 +1,8 @@
 // A picture from the module's resources, drawn opaque, with a transparent colour, or blended.
 #pragma once
 
-#include "editor/cgeometry.h"
-#include "editor/creferencecounter.h"
+#include "gui/cgeometry.h"
+#include "gui/creferencecounter.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 // What a drag-and-drop carries into the view tree.
 #pragma once
 
-#include "editor/creferencecounter.h"
+#include "gui/creferencecounter.h"
 
 #include <cstdint>
 

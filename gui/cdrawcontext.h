@@ -2,8 +2,8 @@
 // font, and the live mouse-button state.
 #pragma once
 
-#include "editor/cgeometry.h"
-#include "editor/creferencecounter.h"
+#include "gui/cgeometry.h"
+#include "gui/creferencecounter.h"
 
 #include <cstdint>
 

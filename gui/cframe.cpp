@@ -1,11 +1,9 @@
 // The frame's logic that does not depend on the platform; window services live in the backend.
 #include "gui/cframe.h"
 
-#include "editor/aeffguieditor.h"
 #include "gui/cdrawcontext.h"
 #include "gui/cdroptarget.h"
 #include "gui/platform.h"
-#include "host/audioeffectx.h"
 
 namespace gui {
 
@@ -20,7 +18,7 @@ void platform::setFrameIdleHook(FrameIdleHook hook)
     frameIdleHook = hook;
 }
 
-CFrame::CFrame(const CRect& size, void* parentWindow, AEffGUIEditor* editor)
+CFrame::CFrame(const CRect& size, void* parentWindow, CFrameOwner* editor)
     : CViewContainer(size, nullptr), editor(editor), parentWindow(parentWindow)
 {
     parentFrame = this;
@@ -221,7 +219,7 @@ void CFrame::redrawView(CView* view)
 void CFrame::doIdleStuff()
 {
     if (editor)
-        editor->doIdleStuff();
+        editor->frameIdleStuff();
 }
 
 uint32_t CFrame::getTicks() const
@@ -231,19 +229,19 @@ uint32_t CFrame::getTicks() const
 
 int32_t CFrame::getKnobMode() const
 {
-    return AEffGUIEditor::getKnobMode();
+    return editor ? editor->frameKnobMode() : 0;
 }
 
 void CFrame::beginEdit(int32_t index)
 {
     if (editor)
-        editor->beginEdit(index);
+        editor->frameBeginEdit(index);
 }
 
 void CFrame::endEdit(int32_t index)
 {
     if (editor)
-        editor->endEdit(index);
+        editor->frameEndEdit(index);
 }
 
 bool CFrame::setModalView(CView* view)
@@ -317,15 +315,11 @@ bool CFrame::setSize(int32_t width, int32_t height)
 {
     if (!openFlag || (width == size.width() && height == size.height()))
         return false;
-    if (editor) {
-        auto* effect = static_cast<AudioEffectX*>(editor->getEffect());
-        char sizeWindow[] = "sizeWindow";
-        if (effect && effect->canHostDo(sizeWindow) != 0 && effect->sizeWindow(width, height)) {
-            size.right = size.left + width;
-            size.bottom = size.top + height;
-            platformResizeWindow(width, height);
-            return true;
-        }
+    if (editor && editor->frameRequestSize(width, height)) {
+        size.right = size.left + width;
+        size.bottom = size.top + height;
+        platformResizeWindow(width, height);
+        return true;
     }
     size.right = size.left + width;
     size.bottom = size.top + height;

@@ -1,9 +1,8 @@
 // The root of the editor's view tree and the owner of its platform window.
 #pragma once
 
-#include "editor/cviewcontainer.h"
-
-class AEffGUIEditor;
+#include "gui/cframe_owner.h"
+#include "gui/cviewcontainer.h"
 
 namespace gui {
 
@@ -24,7 +23,7 @@ enum CCursorType : int32_t {
 
 class CFrame : public CViewContainer {
 public:
-    CFrame(const CRect& size, void* parentWindow, AEffGUIEditor* editor);
+    CFrame(const CRect& size, void* parentWindow, CFrameOwner* editor);
     ~CFrame() override;
 
     void draw(CDrawContext* context) override;
@@ -65,7 +64,8 @@ public:
     // A new context on the frame's window; the caller releases it.
     CDrawContext* createDrawContext();
 
-    AEffGUIEditor* getGUIEditor() const { return editor; }
+    // The editor object itself (not its owner interface), as views hand it out.
+    void* getGUIEditor() const { return editor ? dynamic_cast<void*>(editor) : nullptr; }
     void* getParentWindow() const { return parentWindow; }
     void* getSystemWindow() const { return window; }
     // The window is gone (the host destroyed its parent): forget it and stop drawing.
@@ -90,7 +90,7 @@ private:
     bool platformGetSize(CRect* rect) const;
     bool platformGetPosition(int32_t& x, int32_t& y) const;
 
-    AEffGUIEditor* editor;
+    CFrameOwner* editor;
     void* parentWindow;
     CView* modalView = nullptr;
     CView* focusView = nullptr;

@@ -2,7 +2,7 @@
 // cursor, buttons and the one pending repaint that a knob drag lets through.
 #pragma once
 
-#include "editor/cgeometry.h"
+#include "gui/cgeometry.h"
 
 #include <cstdint>
 

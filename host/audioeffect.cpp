@@ -1,6 +1,6 @@
 #include "host/audioeffect.h"
 
-#include "editor/aeffeditor.h"
+#include "host/aeffeditor.h"
 
 #include <cmath>
 #include <cstring>

@@ -2,7 +2,7 @@
 // Tests install a scripted provider; a window presenter installs one that reads its display.
 #pragma once
 
-#include "editor/cgeometry.h"
+#include "gui/cgeometry.h"
 
 #include <cstdint>
 

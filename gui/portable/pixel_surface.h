@@ -1,7 +1,7 @@
 // A block of 32-bit pixels (0x00RRGGBB), the device of every portable draw context.
 #pragma once
 
-#include "editor/cgeometry.h"
+#include "gui/cgeometry.h"
 
 #include <cstdint>
 #include <vector>

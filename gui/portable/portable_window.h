@@ -2,7 +2,7 @@
 // drives: paint, button press and wheel turn.
 #pragma once
 
-#include "editor/cgeometry.h"
+#include "gui/cgeometry.h"
 #include "gui/portable/pixel_surface.h"
 
 namespace gui {

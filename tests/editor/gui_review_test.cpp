@@ -1,5 +1,5 @@
 // Tab navigation out of a nested container: the frame's own advance ends the walk.
-#include "editor/cviewcontainer.h"
+#include "gui/cviewcontainer.h"
 #include "gui/cframe.h"
 #include "probe_view.h"
 

@@ -1,4 +1,4 @@
-#include "editor/canimknob.h"
+#include "gui/canimknob.h"
 #include "gui/cframe.h"
 #include "gui/portable/portable_window.h"
 #include "recording_host.h"

@@ -1,7 +1,7 @@
 // A view that records what reaches it, and bitmaps of one colour for drawing tests.
 #pragma once
 
-#include "editor/cview.h"
+#include "gui/cview.h"
 #include "gui/cbitmap.h"
 #include "gui/portable/pixel_surface.h"
 

@@ -1,4 +1,4 @@
-#include "editor/cviewcontainer.h"
+#include "gui/cviewcontainer.h"
 #include "gui/cdrawcontext.h"
 #include "gui/cframe.h"
 #include "gui/portable/portable_window.h"

@@ -1,5 +1,5 @@
 // Opcode routing of the base and extended dispatchers, seen through a spy effect.
-#include "editor/aeffeditor.h"
+#include "host/aeffeditor.h"
 #include "host/audioeffectx.h"
 
 #include <gtest/gtest.h>

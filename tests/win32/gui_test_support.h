@@ -3,7 +3,7 @@
 
 #include "win32_support.h"
 
-#include "editor/cview.h"
+#include "gui/cview.h"
 #include "gui/cdrawcontext.h"
 #include "host/module_instance.h"
 

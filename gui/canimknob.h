@@ -1,7 +1,7 @@
 // A knob drawn from a vertical film strip: one frame per step, redrawn only when its handle moves.
 #pragma once
 
-#include "editor/cknob.h"
+#include "gui/cknob.h"
 
 namespace gui {
 

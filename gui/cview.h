@@ -1,8 +1,8 @@
 // A rectangle of the editor with an optional background, a dirty flag and default input answers.
 #pragma once
 
-#include "editor/cgeometry.h"
-#include "editor/creferencecounter.h"
+#include "gui/cgeometry.h"
+#include "gui/creferencecounter.h"
 #include "host/aeffectx.h"
 
 namespace gui {

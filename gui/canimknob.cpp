@@ -1,4 +1,4 @@
-#include "editor/canimknob.h"
+#include "gui/canimknob.h"
 
 #include "gui/cbitmap.h"
 

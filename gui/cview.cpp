@@ -1,6 +1,6 @@
-#include "editor/cview.h"
+#include "gui/cview.h"
 
-#include "editor/cviewcontainer.h"
+#include "gui/cviewcontainer.h"
 #include "gui/cbitmap.h"
 #include "gui/cdrawcontext.h"
 #include "gui/cframe.h"

@@ -1,4 +1,4 @@
-#include "editor/cknob.h"
+#include "gui/cknob.h"
 
 #include "gui/cbitmap.h"
 #include "gui/cdrawcontext.h"

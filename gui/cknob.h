@@ -1,7 +1,7 @@
 // A rotary control: angular geometry, the modal drag loop (circular or linear), wheel and keys.
 #pragma once
 
-#include "editor/ccontrol.h"
+#include "gui/ccontrol.h"
 
 namespace gui {
 

@@ -1,4 +1,4 @@
-#include "editor/cviewcontainer.h"
+#include "gui/cviewcontainer.h"
 
 #include "gui/cbitmap.h"
 #include "gui/cdrawcontext.h"

@@ -1,4 +1,4 @@
-#include "editor/ccontrol.h"
+#include "gui/ccontrol.h"
 
 #include "gui/cframe.h"
 

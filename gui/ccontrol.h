@@ -1,8 +1,8 @@
 // A view with a value and a range, a default, a tag, a listener, and edit bracketing.
 #pragma once
 
-#include "editor/ccontrollistener.h"
-#include "editor/cview.h"
+#include "gui/ccontrollistener.h"
+#include "gui/cview.h"
 
 #include <atomic>
 

@@ -2,7 +2,7 @@
 // only what is dirty, and routes input to the right child. Later children are on top.
 #pragma once
 
-#include "editor/cview.h"
+#include "gui/cview.h"
 
 #include <vector>
 

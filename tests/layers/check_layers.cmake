@@ -1,0 +1,38 @@
+# Fails when a source includes a directory its layer may not use, so dependencies keep pointing one
+# way: effect -> editor -> gui -> (host's records), effect -> host, effect -> dsp.
+# Run as: cmake -DSOURCE_DIR=<repository> -P check_layers.cmake
+set(allowed_host "host")
+set(allowed_dsp "dsp")
+set(allowed_gui "gui;resources;host/aeffectx.h;host/aeffect.h;host/module_instance.h")
+set(allowed_editor "editor;gui;host")
+set(allowed_effect "effect;editor;gui;host;dsp")
+
+set(violations "")
+foreach(layer host dsp gui editor effect)
+  file(GLOB_RECURSE sources "${SOURCE_DIR}/${layer}/*.h" "${SOURCE_DIR}/${layer}/*.cpp")
+  foreach(source ${sources})
+    file(STRINGS "${source}" includes REGEX "^#include \"[^\"]+\"")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+      if(NOT included MATCHES "/")
+        continue() # a sibling header
+      endif()
+      set(ok FALSE)
+      foreach(prefix ${allowed_${layer}})
+        if(included STREQUAL prefix OR included MATCHES "^${prefix}/")
+          set(ok TRUE)
+        endif()
+      endforeach()
+      if(NOT ok)
+        file(RELATIVE_PATH where "${SOURCE_DIR}" "${source}")
+        list(APPEND violations "${where} includes ${included}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN violations "\n  " text)
+  message(FATAL_ERROR "layering broken:\n  ${text}")
+endif()
+message(STATUS "layers: every include points down the layers")
