@@ -60,16 +60,6 @@ void store(AmpControls& to, const reference::Controls& c)
     AmpControls::store(to.sampleRate, kHostRate);
 }
 
-// Tolerance relative to the peak of the output, because the two settings differ in level by a
-// factor of five and single samples pass through zero. It cannot be near the last bit: the
-// drive network and the tone stack are 4th-order recursions whose poles lie within about 1e-4
-// of z = 1 at 88.2 kHz, so their feedback magnifies every last-bit difference in coefficients or
-// input about ten million times (1e-8 of peak even with identical coefficients). At full drive
-// the model's coefficients, formed as constant + d linear + d^2 quadratic terms that nearly
-// cancel near d = 1, are themselves 1.6e-6 of peak away from the exact network. Any mistake in
-// the chain moves the output by percents.
-constexpr double kRelativeTolerance = 1e-5;
-
 TEST(ChainReference, FollowsAnIndependentModelOfTheCircuit)
 {
     const KnobSetting settings[] = {
@@ -106,7 +96,7 @@ TEST(ChainReference, FollowsAnIndependentModelOfTheCircuit)
         std::vector<float> out(in.size());
         processBlock(*model, controls, in.data(), out.data(), static_cast<int>(in.size()), ProcessMode::replace);
         for (size_t i = 0; i < in.size(); ++i)
-            ASSERT_NEAR(out[i], expected[i], kRelativeTolerance * peak) << "frame " << i;
+            ASSERT_NEAR(out[i], expected[i], reference::kToleranceOfPeak * peak) << "frame " << i;
     }
 }
 

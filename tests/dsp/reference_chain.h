@@ -11,6 +11,16 @@
 
 namespace quarvine::reference {
 
+// How closely the product's chain must follow this one, relative to the output's peak (levels
+// differ by setting, and single samples pass through zero). Not near the last bit: the drive
+// network and the tone stack are 4th-order recursions with poles within about 1e-4 of z = 1 at
+// 88.2 kHz, whose feedback magnifies any last-bit difference in coefficients or input some ten
+// million times (1e-8 of peak even with identical coefficients). At full drive the model's
+// coefficients, formed as constant + d linear + d^2 quadratic terms that nearly cancel near
+// d = 1, are themselves 1.6e-6 of peak away from the exact network. A mistake in the chain
+// moves the output by percents.
+inline constexpr double kToleranceOfPeak = 1e-5;
+
 // The control values as the chain reads them (after the knobs' tapers).
 struct Controls {
     double master, drive, treble, middle, bass, fixedTone, volume;
