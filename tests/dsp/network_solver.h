@@ -59,7 +59,45 @@ public:
         return x;
     }
 
+    // The determinant of the node matrix, and that of the matrix whose column `node` is replaced by
+    // the source vector. By Cramer's rule their ratio is the node's voltage; as functions of s both
+    // are polynomials, which is how a network's transfer polynomials are recovered from it.
+    Complex determinant() const { return eliminatedDeterminant(matrix); }
+    Complex cramerNumerator(int node) const
+    {
+        std::vector<Complex> m = matrix;
+        for (int r = 0; r < size; ++r)
+            m[r * size + node] = rhs[r];
+        return eliminatedDeterminant(m);
+    }
+
 private:
+    Complex eliminatedDeterminant(std::vector<Complex> m) const
+    {
+        Complex det = 1.0;
+        for (int col = 0; col < size; ++col) {
+            int pivot = col;
+            for (int r = col + 1; r < size; ++r)
+                if (std::abs(m[r * size + col]) > std::abs(m[pivot * size + col]))
+                    pivot = r;
+            if (pivot != col) {
+                for (int c = 0; c < size; ++c)
+                    std::swap(m[col * size + c], m[pivot * size + c]);
+                det = -det;
+            }
+            const Complex diagonal = m[col * size + col];
+            det *= diagonal;
+            if (diagonal == 0.0)
+                return 0.0;
+            for (int r = col + 1; r < size; ++r) {
+                const Complex f = m[r * size + col] / diagonal;
+                for (int c = col; c < size; ++c)
+                    m[r * size + c] -= f * m[col * size + c];
+            }
+        }
+        return det;
+    }
+
     void stampSide(int a, int b, Complex y)
     {
         if (a < 0)
