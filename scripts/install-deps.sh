@@ -8,7 +8,8 @@ packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev)
 if [ "$profile" = all ]; then
   packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev
              g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-             xvfb xauth libxtst-dev x11-utils wine wine64 dpf-plugins-vst)
+             xvfb xauth libxtst-dev x11-utils wine wine64 dpf-plugins-vst
+             patchelf qemu-user)
 fi
 
 missing=()
