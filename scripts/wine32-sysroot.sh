@@ -22,7 +22,7 @@ if [ -z "$version" ] || [ ! -x /usr/lib/wine/wine64 ]; then
   exit 1
 fi
 # The loader is patched with absolute paths into the tree: a tree that moved is made again.
-stamp="wine32 $version in $root, zlib1 and loader mended"
+stamp="wine32 $version in $root, with zlib1.dll and the loader pointed at the tree"
 if [ -f "$root/.ready" ] && [ "$(cat "$root/.ready")" = "$stamp" ]; then
   echo "wine32-sysroot: $root is ready ($stamp)"
   exit 0
@@ -39,28 +39,35 @@ apt_opts=(-o APT::Architecture=i386 -o APT::Architectures::=i386
           -o APT::Sandbox::User=root -o Debug::NoLocking=1 -q)
 
 echo "wine32-sysroot: resolving wine32 $version for i386"
-# The lists are fetched once; a stale set is refreshed only when resolution fails.
+refreshed=0
+refresh() {
+  apt-get "${apt_opts[@]}" update >"$dest/apt-update.log" 2>&1 || { cat "$dest/apt-update.log" >&2; exit 1; }
+  refreshed=1
+}
 resolve() {
   apt-get "${apt_opts[@]}" install -s --no-install-recommends "wine32=$version" 2>&1 |
     awk '/^Inst / { sub(/^\(/, "", $3); print $2 "=" $3 }'
 }
-packages=""
-if [ -n "$(ls -A "$apt_state/lists" 2>/dev/null | grep -v partial || true)" ]; then packages=$(resolve || true); fi
-if [ -z "$packages" ]; then
-  apt-get "${apt_opts[@]}" update >"$dest/apt-update.log" 2>&1 || { cat "$dest/apt-update.log" >&2; exit 1; }
-  packages=$(resolve)
-fi
+# Already downloaded packages are kept in DEST/debs and not fetched again.
+download() {
+  apt-get "${apt_opts[@]}" install -y --download-only --no-install-recommends "wine32=$version" \
+    >"$dest/apt-download.log" 2>&1
+}
+# The package lists are fetched once and again only when they no longer serve: when wine32
+# cannot be resolved from them, or a package they name is gone from the archive.
+[ -n "$(ls "$apt_state/lists" | grep -v '^partial$' || true)" ] || refresh
+packages=$(resolve)
+if [ -z "$packages" ] && [ $refreshed -eq 0 ]; then refresh; packages=$(resolve); fi
 if [ -z "$packages" ]; then
   echo "wine32-sysroot: wine32 $version cannot be resolved for i386:" >&2
   apt-get "${apt_opts[@]}" install -s --no-install-recommends "wine32=$version" >&2 || true
   exit 1
 fi
-echo "wine32-sysroot: $(wc -w <<<"$packages") packages"
-
-# Already downloaded packages are kept in DEST/debs and not fetched again.
-apt-get "${apt_opts[@]}" install -y --download-only --no-install-recommends "wine32=$version" \
-  >"$dest/apt-download.log" 2>&1 || { cat "$dest/apt-download.log" >&2; exit 1; }
-grep -E '^(Get|Fetched|Need)' "$dest/apt-download.log" | tail -1 || true
+if ! download; then
+  if [ $refreshed -eq 0 ]; then refresh; packages=$(resolve); fi
+  download || { cat "$dest/apt-download.log" >&2; exit 1; }
+fi
+echo "wine32-sysroot: $(wc -w <<<"$packages") packages, $(grep -E '^(Fetched|Need to get)' "$dest/apt-download.log" | tail -1)"
 
 rm -rf "$root.tmp"
 mkdir -p "$root.tmp"
