@@ -3,7 +3,10 @@
 #   native build with AddressSanitizer and UndefinedBehaviorSanitizer: all unit and module tests
 #   native build with ThreadSanitizer: the threading tests
 #   native release build: the renderer, the validator run on the plug-in, the benchmarks (built)
-#   64-bit and 32-bit Windows DLLs cross-built and inspected
+#   64-bit and 32-bit Windows DLLs cross-built and inspected, each with its tests and the demo
+#   phrase run under Wine of its own width (the 32-bit Wine from a private i386 tree)
+# Usage: scripts/build-and-test.sh [all|native|windows]   (default all; windows builds of the
+#   native products only the renderer that the demo-phrase comparison needs)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,6 +18,10 @@ status=0
 step() { echo; echo "=== $*"; }
 record() { # record NAME EXIT-CODE
   if [ "$2" -eq 0 ]; then summary+=("PASS  $1"); else summary+=("FAIL  $1"); status=1; fi
+}
+skip() { # skip NAME REASON: the step could not run on this machine; reported, not failed
+  echo "SKIP: $1: $2"
+  summary+=("SKIP  $1 ($2)")
 }
 configure_and_build() { # dir, cmake args..., -- targets...
   local dir=$1; shift
@@ -30,9 +37,17 @@ configure_and_build() { # dir, cmake args..., -- targets...
   fi
 }
 
+stages=${1:-all}
+case "$stages" in
+  all|native|windows) ;;
+  *) echo "usage: $0 [all|native|windows]" >&2; exit 2 ;;
+esac
+
 step "Installing missing packages"
 scripts/install-deps.sh all || { echo "package installation failed"; exit 1; }
 mkdir -p "$out"
+
+if [ "$stages" != windows ]; then
 
 step "Native build with AddressSanitizer + UndefinedBehaviorSanitizer"
 configure_and_build "$out/asan" -DCMAKE_BUILD_TYPE=Debug -DQUARVINE_SANITIZE=address,undefined
@@ -73,6 +88,51 @@ if [ $rc -eq 0 ] && [ -x "$out/release/tools/validate/quarvine-validate" ]; then
   record "quarvine-validate libquarvine.so" $?
 fi
 
+fi
+
+if [ "$stages" = native ]; then
+  step "Summary"
+  printf '%s\n' "${summary[@]}"
+  if [ $status -eq 0 ]; then echo "ALL PASSED"; else echo "SOME STEPS FAILED"; fi
+  exit $status
+fi
+
+renderer="$out/release/tools/render/quarvine-render"
+if [ "$stages" = windows ] && [ ! -x "$renderer" ]; then
+  step "Native renderer for the demo-phrase comparisons"
+  configure_and_build "$out/release" -DCMAKE_BUILD_TYPE=Release -DQUARVINE_TESTS=OFF -- quarvine-render
+  record "native renderer built" $?
+fi
+
+# The Windows programs open real windows: give Wine a display of its own.
+display=""
+xvfb_pid=""
+start_display() {
+  [ -n "$xvfb_pid" ] && return 0
+  for n in $(seq 91 120); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+  done
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+}
+stop_display() {
+  [ -n "$xvfb_pid" ] || return 0
+  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
+}
+trap stop_display EXIT
+
+# demo_compare BUILD-DIR RUNNER: the native renderer's dry demo phrase through the build's
+# quarvine.dll under Wine, sample by sample against the native plug-in's rendering of it.
+demo_compare() {
+  if [ ! -x "$renderer" ]; then echo "no native renderer at $renderer"; return 1; fi
+  mkdir -p "$1/audio"
+  "$renderer" -o "$1/audio/native.wav" --dry "$1/audio/dry.wav" >/dev/null &&
+    DISPLAY=$display "$2" "$1/tests/win32/win32_render_compare.exe" "$1/audio/native.wav" "$1/audio/windows.f32" \
+      --dry "$1/audio/dry.wav"
+}
+
 step "Windows 64-bit cross build"
 configure_and_build "$out/win64" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DQUARVINE_TESTS=ON -DQUARVINE_TOOLS=ON "-DQUARVINE_TEST_DIRS=host;win32"
@@ -82,40 +142,53 @@ win64_built=$rc
 record "quarvine.dll x86-64 built and inspected" $rc
 
 if [ $win64_built -eq 0 ]; then
-  # The Windows programs open real windows: give Wine a display of its own.
-  display=""
-  for n in $(seq 91 120); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-  done
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-
-  step "Windows tests under Wine (64-bit DLL, editor opened and driven)"
+  start_display
+  step "Windows tests under 64-bit Wine (64-bit DLL, editor opened and driven)"
   (cd "$out/win64" && DISPLAY=$display ctest --output-on-failure)
-  record "Windows tests under Wine" $?
+  record "Windows tests under 64-bit Wine" $?
 
-  step "Demo phrase: 64-bit DLL under Wine against the native plug-in"
-  renderer="$out/release/tools/render/quarvine-render"
-  if [ -x "$renderer" ]; then
-    mkdir -p "$out/win64/audio"
-    "$renderer" -o "$out/win64/audio/native.wav" >/dev/null &&
-      DISPLAY=$display cmake/wine-run.sh "$out/win64/tests/win32/win32_render_compare.exe" \
-        "$out/win64/audio/native.wav" "$out/win64/audio/windows.f32"
-    rc=$?
-  else
-    echo "no native renderer at $renderer"; rc=1
-  fi
-  record "demo phrase: Windows DLL equals native within 1e-6" $rc
-  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+  step "Demo phrase: 64-bit DLL under 64-bit Wine against the native plug-in"
+  demo_compare "$out/win64" cmake/wine-run.sh
+  record "demo phrase: 64-bit DLL equals native within 1e-6" $?
 fi
 
 step "Windows 32-bit cross build"
 configure_and_build "$out/win32" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
-  -DQUARVINE_TESTS=OFF -DQUARVINE_TOOLS=OFF -- quarvine
+  -DQUARVINE_TESTS=ON -DQUARVINE_TOOLS=ON "-DQUARVINE_TEST_DIRS=host;win32"
 rc=$?
+win32_built=$rc
 [ $rc -eq 0 ] && { scripts/check-dll.sh "$out/win32/quarvine.dll" i386; rc=$?; }
 record "quarvine.dll i386 built and inspected" $rc
+
+if [ $win32_built -eq 0 ]; then
+  step "32-bit Wine from a private i386 tree (the wine32 package is never installed)"
+  # The i386 packages are kept under the build folder: a second run fetches nothing.
+  export QUARVINE_WINE32_ROOT="$out/i386-wine/root"
+  scripts/wine32-sysroot.sh "$out/i386-wine"
+  rc=$?
+  record "32-bit Wine tree prepared" $rc
+  if [ $rc -eq 0 ]; then
+    way=$(cmake/wine32-run.sh --mode)
+    if [ $? -ne 0 ]; then
+      skip "Windows tests under 32-bit Wine" "${way#none: }"
+      skip "demo phrase: 32-bit DLL" "${way#none: }"
+    else
+      case "$way" in
+        native) echo "32-bit Wine runs natively: this kernel runs i386 programs" ;;
+        qemu) echo "32-bit Wine runs under qemu-i386: this kernel does not run i386 programs" ;;
+      esac
+      start_display
+      step "Windows tests under 32-bit Wine, $way (32-bit DLL, editor opened and driven)"
+      (cd "$out/win32" && DISPLAY=$display ctest --output-on-failure)
+      record "Windows tests under 32-bit Wine ($way)" $?
+
+      step "Demo phrase: 32-bit DLL under 32-bit Wine ($way) against the native plug-in"
+      demo_compare "$out/win32" cmake/wine32-run.sh
+      record "demo phrase: 32-bit DLL equals native within 1e-6 ($way)" $?
+    fi
+  fi
+fi
+stop_display
 
 step "Summary"
 printf '%s\n' "${summary[@]}"

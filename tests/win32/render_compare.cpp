@@ -1,9 +1,13 @@
 // Renders the demo phrase through quarvine.dll as the native renderer does (defaults, 44100 Hz,
 // blocks of 512) and compares it sample by sample with the native plug-in's float WAV.
-// Usage: win32_render_compare NATIVE.wav [OUTPUT.f32]
+// Usage: win32_render_compare NATIVE.wav [OUTPUT.f32] [--dry DRY.wav]
+// With --dry the input is the native renderer's own dry phrase (quarvine-render --dry), so that
+// only the plug-in is compared: the phrase generated here goes through this platform's pow and,
+// on 32-bit x86, x87 arithmetic, and need not equal the native one to the last bit.
 #include "tools/render/demo_phrase.h"
 #include "tools/vsthost/vst_host.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -67,13 +72,21 @@ std::vector<float> readFloatWav(const std::string& path)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s NATIVE.wav [OUTPUT.f32]\n", argv[0]);
+    std::vector<std::string> args;
+    std::string dryPath;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--dry" && i + 1 < argc)
+            dryPath = argv[++i];
+        else
+            args.push_back(argv[i]);
+    }
+    if (args.empty() || args.size() > 2) {
+        std::fprintf(stderr, "usage: %s NATIVE.wav [OUTPUT.f32] [--dry DRY.wav]\n", argv[0]);
         return 2;
     }
-    const std::vector<float> native = readFloatWav(argv[1]);
+    const std::vector<float> native = readFloatWav(args[0]);
     if (native.empty()) {
-        std::fprintf(stderr, "%s: not a 32-bit float WAV file\n", argv[1]);
+        std::fprintf(stderr, "%s: not a 32-bit float WAV file\n", args[0].c_str());
         return 2;
     }
     std::string error;
@@ -82,7 +95,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
-    const std::vector<float> dry = render::demoPhrase();
+    std::vector<float> dry = render::demoPhrase();
+    if (!dryPath.empty()) {
+        std::vector<float> given = readFloatWav(dryPath);
+        if (given.empty()) {
+            std::fprintf(stderr, "%s: not a 32-bit float WAV file\n", dryPath.c_str());
+            return 2;
+        }
+        size_t differing = given.size() == dry.size() ? 0 : std::max(given.size(), dry.size());
+        for (size_t i = 0; i < std::min(given.size(), dry.size()); ++i)
+            differing += given[i] != dry[i] ? 1 : 0;
+        std::printf("dry phrase from %s (%zu of its samples differ from the one generated here)\n",
+                    dryPath.c_str(), differing);
+        dry = std::move(given);
+    }
     std::vector<float> wet(dry.size());
     {
         vsthost::HostedPlugin plugin(*module);
@@ -94,8 +120,8 @@ int main(int argc, char** argv)
         plugin.processMono(dry.data(), wet.data(), dry.size(), 512);
         plugin.close();
     }
-    if (argc > 2) {
-        std::ofstream out(windowsPath(argv[2]), std::ios::binary);
+    if (args.size() > 1) {
+        std::ofstream out(windowsPath(args[1]), std::ios::binary);
         out.write(reinterpret_cast<const char*>(wet.data()), static_cast<std::streamsize>(wet.size() * sizeof(float)));
     }
     if (native.size() != wet.size()) {

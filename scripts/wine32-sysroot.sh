@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Prepares a private 32-bit Wine for running the 32-bit DLL and its tests, without installing
+# anything system-wide: the i386 packages of Debian's 32-bit Wine loader (the same version as the
+# installed wine64) and everything they depend on are downloaded with a private apt state and
+# unpacked into DEST/root. The package wine32 itself is never installed: on these machines it
+# breaks the 64-bit loader. Nor is the i386 architecture added to the system's dpkg, so that no
+# later install of wine64 pulls wine32 in through its recommendations.
+#
+# Usage: scripts/wine32-sysroot.sh [DEST]      (default: build/i386-wine)
+#   DEST/debs   the downloaded packages, kept so that a second run fetches nothing
+#   DEST/root   the unpacked tree; cmake/wine32-run.sh runs programs from it
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+dest=${1:-$here/build/i386-wine}
+mkdir -p "$dest"
+dest=$(cd "$dest" && pwd)
+root=$dest/root
+
+version=$(dpkg-query -W -f='${Version}' wine64 2>/dev/null || true)
+if [ -z "$version" ] || [ ! -x /usr/lib/wine/wine64 ]; then
+  echo "wine32-sysroot: wine64 is not installed (scripts/install-deps.sh installs it)" >&2
+  exit 1
+fi
+# The loader is patched with absolute paths into the tree: a tree that moved is made again.
+stamp="wine32 $version in $root, with zlib1.dll and the loader pointed at the tree"
+if [ -f "$root/.ready" ] && [ "$(cat "$root/.ready")" = "$stamp" ]; then
+  echo "wine32-sysroot: $root is ready ($stamp)"
+  exit 0
+fi
+
+# apt with a state of its own: i386 as the only architecture, nothing installed, lists and
+# downloads under DEST. The system's sources and keys are used as they are.
+apt_state=$dest/apt
+mkdir -p "$apt_state/lists/partial" "$apt_state/cache" "$dest/debs/partial"
+: >"$apt_state/status"
+apt_opts=(-o APT::Architecture=i386 -o APT::Architectures::=i386
+          -o Dir::State::Lists="$apt_state/lists" -o Dir::State::status="$apt_state/status"
+          -o Dir::Cache="$apt_state/cache" -o Dir::Cache::archives="$dest/debs"
+          -o APT::Sandbox::User=root -o Debug::NoLocking=1 -q)
+
+echo "wine32-sysroot: resolving wine32 $version for i386"
+refreshed=0
+refresh() {
+  apt-get "${apt_opts[@]}" update >"$dest/apt-update.log" 2>&1 || { cat "$dest/apt-update.log" >&2; exit 1; }
+  refreshed=1
+}
+resolve() {
+  apt-get "${apt_opts[@]}" install -s --no-install-recommends "wine32=$version" 2>&1 |
+    awk '/^Inst / { sub(/^\(/, "", $3); print $2 "=" $3 }'
+}
+# Already downloaded packages are kept in DEST/debs and not fetched again.
+download() {
+  apt-get "${apt_opts[@]}" install -y --download-only --no-install-recommends "wine32=$version" \
+    >"$dest/apt-download.log" 2>&1
+}
+# The package lists are fetched once and again only when they no longer serve: when wine32
+# cannot be resolved from them, or a package they name is gone from the archive.
+[ -n "$(ls "$apt_state/lists" | grep -v '^partial$' || true)" ] || refresh
+packages=$(resolve)
+if [ -z "$packages" ] && [ $refreshed -eq 0 ]; then refresh; packages=$(resolve); fi
+if [ -z "$packages" ]; then
+  echo "wine32-sysroot: wine32 $version cannot be resolved for i386:" >&2
+  apt-get "${apt_opts[@]}" install -s --no-install-recommends "wine32=$version" >&2 || true
+  exit 1
+fi
+if ! download; then
+  if [ $refreshed -eq 0 ]; then refresh; packages=$(resolve); fi
+  download || { cat "$dest/apt-download.log" >&2; exit 1; }
+fi
+echo "wine32-sysroot: $(wc -w <<<"$packages") packages, $(grep -E '^(Fetched|Need to get)' "$dest/apt-download.log" | tail -1)"
+
+rm -rf "$root.tmp"
+mkdir -p "$root.tmp"
+for package in $packages; do
+  name=${package%%=*}
+  name=${name%%:*}
+  file_version=${package#*=}
+  file_version=${file_version//:/%3a}
+  deb=$(ls "$dest/debs/${name}_${file_version}_"*.deb 2>/dev/null | head -1 || true)
+  if [ -z "$deb" ]; then echo "wine32-sysroot: no package file for $package" >&2; exit 1; fi
+  dpkg-deb -x "$deb" "$root.tmp"
+done
+
+# What libwine's installation script would do: Wine's user32 needs the mingw zlib1.dll, which
+# goes into the builtin DLL folder marked as a builtin.
+zlib=$root.tmp/usr/i686-w64-mingw32/lib/zlib1.dll
+builtin=$root.tmp/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll
+{ head -c 64 "$zlib"; printf 'Wine builtin DLL'; head -c 16 /dev/zero; tail -c +97 "$zlib"; } >"$builtin"
+
+# The loader asks for /lib/ld-linux.so.2, which this system need not have: it is pointed at the
+# tree's own dynamic linker and libraries instead, so that it runs as an ordinary program (and
+# knows its own place, from which it finds its libraries, data files and the wine64 beside it).
+patchelf --set-interpreter "$root/lib/ld-linux.so.2" --force-rpath \
+  --set-rpath "$root/lib/i386-linux-gnu:$root/usr/lib/i386-linux-gnu" "$root.tmp/usr/lib/wine/wine"
+
+# A 32-bit process that starts a 64-bit one (the desktop, wineboot) execs the loader named
+# wine64 beside its own: that is the system's.
+ln -sfn /usr/lib/wine/wine64 "$root.tmp/usr/lib/wine/wine64"
+[ -x "$root.tmp/usr/lib/wine/wine" ] || { echo "wine32-sysroot: no 32-bit loader in the packages" >&2; exit 1; }
+
+rm -rf "$root"
+mv "$root.tmp" "$root"
+echo "$stamp" >"$root/.ready"
+echo "wine32-sysroot: $root is ready ($stamp)"
