@@ -1,0 +1,221 @@
+// The fast chain's driver: picks the kernel build, runs the block in chunks, recovers from
+// non-finite values exactly as the exact chain does, and sleeps through settled silence.
+#include "dsp/circuit_model.h"
+#include "dsp/denormal_guard.h"
+#include "dsp/fast_chain_kernel.h"
+
+#include <array>
+#include <cmath>
+
+namespace quarvine {
+
+bool chainPathAvailable(ChainPath path)
+{
+    switch (path) {
+    case ChainPath::baseline:
+        return true;
+    case ChainPath::avx2:
+#if QUARVINE_HAS_AVX2_CHAIN
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+        return false;
+#endif
+    }
+    return false;
+}
+
+ChainPath fastestChainPath()
+{
+    return chainPathAvailable(ChainPath::avx2) ? ChainPath::avx2 : ChainPath::baseline;
+}
+
+namespace {
+
+using Kernel = void (*)(CircuitModel&, const ChainSettings&, const float*, double*, int);
+
+Kernel kernelFor(ChainPath path)
+{
+#if QUARVINE_HAS_AVX2_CHAIN
+    if (path == ChainPath::avx2 && chainPathAvailable(ChainPath::avx2))
+        return avx2::runFastChain;
+#else
+    (void)path;
+#endif
+    return baseline::runFastChain;
+}
+
+// Every value that carries from one sample to the next.
+constexpr int kStateCount = 3 + 6 + 8 + 4 + 3 + 2 + 12 + 48;
+
+std::array<double, kStateCount> stateOf(const CircuitModel& m)
+{
+    std::array<double, kStateCount> s{};
+    int n = 0;
+    auto put = [&](double v) { s[n++] = v; };
+    put(m.triode1.cathodeVoltage);
+    put(m.triode2.cathodeVoltage);
+    put(m.triode3.cathodeVoltage);
+    for (const OnePoleHighPass* f : {&m.couplingFilterA, &m.couplingFilterB, &m.outputCouplingFilter}) {
+        put(f->y);
+        put(f->x1);
+    }
+    for (int i = 0; i < 4; ++i) {
+        put(m.inputNetwork.inputHistory[i]);
+        put(m.inputNetwork.outputHistory[i]);
+        put(m.toneStack.filterState[i]);
+    }
+    for (const OnePoleLowPass* f : {&m.stageLowpass1, &m.stageLowpass2, &m.stageLowpass3})
+        put(f->y);
+    put(m.shelfFilter.x1);
+    put(m.shelfFilter.y1);
+    for (const BiquadSection* f : {&m.midBoostFilter, &m.bleedShelfFilter, &m.rumbleFilter}) {
+        put(f->x1);
+        put(f->x2);
+        put(f->y1);
+        put(f->y2);
+    }
+    for (const HalfBandFilter* f : {&m.upsampler, &m.downsampler})
+        for (int j = 0; j < 12; ++j) {
+            put(f->previousInput[j]);
+            put(f->previousOutput[j]);
+        }
+    return s;
+}
+
+// Settled: over a whole chunk of silence no state value moved by more than this fraction of its
+// size (plus the same amount absolute, for values near 0). The slowest decay in the model (the
+// 30 ms coupling filters) loses at least 2 % of what is left per chunk at 192 kHz, so what remains
+// is under 50 times the last chunk's change, far below anything audible or the 1e-6 the output is
+// held to.
+constexpr double kSettledChange = 1e-12;
+
+bool settled(const CircuitModel& before, const CircuitModel& after)
+{
+    const std::array<double, kStateCount> a = stateOf(before), b = stateOf(after);
+    for (int i = 0; i < kStateCount; ++i)
+        if (!(std::abs(b[i] - a[i]) <= kSettledChange * (1.0 + std::abs(b[i]))))
+            return false;
+    return true;
+}
+
+// Digital silence; a non-finite sample enters the chain as 0, so it counts as silence too.
+bool silent(const float* input, int frames)
+{
+    for (int i = 0; i < frames; ++i)
+        if (input[i] != 0.0f && std::isfinite(input[i]))
+            return false;
+    return true;
+}
+
+bool sameControls(const SilenceTracker& t, const ChainSettings& s)
+{
+    return t.drive == s.drive && t.bass == s.bass && t.middle == s.middle && t.treble == s.treble &&
+           t.fixedTone == s.fixedTone;
+}
+
+void remember(SilenceTracker& t, const ChainSettings& s)
+{
+    t.drive = s.drive;
+    t.bass = s.bass;
+    t.middle = s.middle;
+    t.treble = s.treble;
+    t.fixedTone = s.fixedTone;
+}
+
+void refreshNetworks(CircuitModel& model, const ChainSettings& s)
+{
+    if (s.drive != model.inputNetwork.cachedDrive)
+        refreshInputNetwork(model.inputNetwork, s.drive);
+    const double* cached = model.toneStack.cachedControls;
+    if (s.bass != cached[0] || s.middle != cached[1] || s.treble != cached[2] || s.fixedTone != cached[3])
+        refreshToneStack(model.toneStack, s.bass, s.middle, s.treble, s.fixedTone);
+}
+
+void writeOutput(const double* result, double volume, float* output, int frames, ProcessMode mode)
+{
+    for (int i = 0; i < frames; ++i) {
+        double y = result[i] * volume;
+        if (!std::isfinite(y))
+            y = 0.0;
+        if (mode == ProcessMode::replace)
+            output[i] = static_cast<float>(y);
+        else
+            output[i] = static_cast<float>(y) + output[i];
+    }
+}
+
+// Runs up to kFastChunkFrames frames; returns how many it consumed (fewer when a non-finite value
+// reset the model, so that the next chunk starts right after the reset).
+int runChunk(CircuitModel& model, Kernel kernel, const ChainSettings& settings, double volume, const float* input,
+             float* output, int frames, ProcessMode mode)
+{
+    SilenceTracker& tracker = model.silence;
+    const bool quiet = silent(input, frames);
+    const bool unchanged = sameControls(tracker, settings);
+    if (tracker.asleep && quiet && unchanged) {
+        if (mode == ProcessMode::replace)
+            for (int i = 0; i < frames; ++i)
+                output[i] = 0.0f;
+        return frames;
+    }
+    tracker.asleep = false;
+    remember(tracker, settings);
+
+    refreshNetworks(model, settings);
+    const CircuitModel before = model;
+    double result[kFastChunkFrames];
+    kernel(model, settings, input, result, frames);
+
+    int bad = 0;
+    while (bad < frames && std::isfinite(result[bad]))
+        ++bad;
+    if (bad < frames) {
+        // As in the exact chain: the frames before the bad one stand, the bad one gives 0, and the
+        // model goes back to its bias point. Run the good frames again from the saved state.
+        model = before;
+        if (bad > 0)
+            kernel(model, settings, input, result, bad);
+        buildCircuitModel(model, model.builtForSampleRate);
+        remember(model.silence, settings);
+        result[bad] = 0.0;
+        frames = bad + 1;
+    } else if (quiet && unchanged && settled(before, model)) {
+        tracker.asleep = true;
+    }
+    writeOutput(result, volume, output, frames, mode);
+    return frames;
+}
+
+} // namespace
+
+void processFrames(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
+                   int frames, ProcessMode mode)
+{
+    // The controls hold for the whole call: a change made between two calls acts from the next.
+    const ChainSettings settings{AmpControls::load(controls.driveLevel),    AmpControls::load(controls.bassLevel),
+                                 AmpControls::load(controls.middleSetting), AmpControls::load(controls.trebleSetting),
+                                 AmpControls::load(controls.fixedToneSetting), AmpControls::load(controls.masterLevel)};
+    const double volume = AmpControls::load(controls.outputVolume);
+    const Kernel kernel = kernelFor(model.chainPath);
+    int done = 0;
+    while (done < frames) {
+        const int n = frames - done < kFastChunkFrames ? frames - done : kFastChunkFrames;
+        done += runChunk(model, kernel, settings, volume, input + done, output + done, n, mode);
+    }
+}
+
+void processBlock(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
+                  int frames, ProcessMode mode)
+{
+    if (frames <= 0)
+        return;
+    DenormalGuard guard;
+    const double rate = AmpControls::load(controls.sampleRate);
+    // Keep the model tuned to the host's rate; a rate that is no rate leaves it as it is.
+    if (rate != model.builtForSampleRate && std::isfinite(rate) && rate > 0.0)
+        buildCircuitModel(model, rate);
+    processFrames(model, controls, input, output, frames, mode);
+}
+
+} // namespace quarvine

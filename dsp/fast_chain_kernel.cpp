@@ -1,0 +1,396 @@
+// The fast chain over one chunk. Same circuit, same stages as the exact chain, arranged for speed:
+//  - the input is upsampled for the whole chunk first, and downsampled at the end;
+//  - the 17 stages run as a skewed pipeline: in step n stage k works on sub-sample n - k, so the
+//    stages of one step are independent of each other and the processor overlaps them, where the
+//    sample-by-sample order made every stage wait for the one before;
+//  - every section keeps its state in locals for the chunk and uses coefficients pre-scaled by
+//    its normalisation, with the feedback term added last (shortest loop-carried chain);
+//  - the triode fits use Estrin's scheme, and the cathode update is regrouped so that only one
+//    multiply-add follows the fit's division;
+//  - exp is inline (fast_math.h).
+// This file is compiled once per instruction set (QUARVINE_FAST_VARIANT names the build).
+// Nothing here calls an inline function shared with other files: the linker could hand this build's
+// copy to the others (or theirs to this one).
+#include "dsp/fast_chain_kernel.h"
+#include "dsp/fast_math.h"
+
+#include <cmath>
+
+namespace quarvine::QUARVINE_FAST_VARIANT {
+namespace {
+
+using fastmath::madd;
+
+template <int CoefficientCount>
+class FastTriode {
+public:
+    FastTriode(TriodeStage<CoefficientCount>& stage, double rate) : stage(stage)
+    {
+        denominator[0] = 1.0;
+        for (int i = 0; i < kNumeratorTerms; ++i)
+            numerator[i] = stage.fitCoefficients[2 * i];
+        for (int i = 1; i < kDenominatorTerms; ++i)
+            denominator[i] = stage.fitCoefficients[2 * i - 1];
+        fourM = 4.0 * stage.gridConductionFactor;
+        halfInverse = stage.halfInverseGridFactor;
+        cutoff = stage.cutoffPlateVoltage;
+        // w = (Ck v rate + (cutoff - v - p) Gp + Ig) gain, expanded in v, p and the grid drop.
+        const double gain = stage.cathodeGain;
+        fromCathode = gain * (stage.cathodeCapacitance * rate - stage.plateConductance);
+        fromSupply = gain * stage.plateConductance * stage.cutoffPlateVoltage;
+        fromFit = gain * stage.plateConductance;
+        fromGridDrop = gain * stage.gridConductance;
+        v = stage.cathodeVoltage;
+    }
+    ~FastTriode() { stage.cathodeVoltage = v; }
+    FastTriode(const FastTriode&) = delete;
+    FastTriode& operator=(const FastTriode&) = delete;
+
+    double operator()(double x)
+    {
+        // With u = x - v the grid-cathode voltage is u, or while the grid conducts the root of
+        // m d^2 + d = u; the rest of u drops across the grid source resistance.
+        const double u = x - v;
+        double d = u;
+        double gridDrop = 0.0;
+        if (u > 0.0) {
+            d = (std::sqrt(madd(fourM, u, 1.0)) - 1.0) * halfInverse;
+            gridDrop = u - d;
+        }
+        const double p =
+            d < -10.0 ? cutoff : fastmath::estrin(numerator, d) / fastmath::estrin(denominator, d);
+        const double plate = v + p;
+        const double w = madd(-fromFit, p, madd(fromGridDrop, gridDrop, madd(fromCathode, v, fromSupply)));
+        v = w > 0.0 ? w : 0.0;
+        return plate;
+    }
+
+private:
+    static constexpr int kNumeratorTerms = (CoefficientCount + 1) / 2;
+    static constexpr int kDenominatorTerms = CoefficientCount / 2 + 1;
+    TriodeStage<CoefficientCount>& stage;
+    double numerator[kNumeratorTerms];
+    double denominator[kDenominatorTerms]; // 1 first: D(d) = 1 + c1 d + c3 d^2 + ...
+    double fourM, halfInverse, cutoff;
+    double fromCathode, fromSupply, fromFit, fromGridDrop;
+    double v;
+};
+
+// The coefficients stay as the exact chain has them, normalised after the sum: at high rates the
+// 4th-order direct form is so sensitive to its coefficients that pre-scaling them by 1/a0 (one
+// rounding each) moves the response by more than the output may differ.
+class FastInputNetwork {
+public:
+    explicit FastInputNetwork(InputNetworkFilter& f) : filter(f), inverseA0(f.inverseA0)
+    {
+        for (int i = 0; i < 10; ++i)
+            c[i] = f.networkCoefficients[i];
+        for (int i = 0; i < 4; ++i) {
+            x[i] = f.inputHistory[i];
+            y[i] = f.outputHistory[i];
+        }
+    }
+    ~FastInputNetwork()
+    {
+        for (int i = 0; i < 4; ++i) {
+            filter.inputHistory[i] = x[i];
+            filter.outputHistory[i] = y[i];
+        }
+    }
+    FastInputNetwork(const FastInputNetwork&) = delete;
+    FastInputNetwork& operator=(const FastInputNetwork&) = delete;
+
+    double operator()(double in)
+    {
+        const double feedForward = madd(c[9], x[3], madd(c[8], x[2], madd(c[7], x[1], madd(c[6], x[0], c[5] * in))));
+        const double older = madd(-c[4], y[3], madd(-c[3], y[2], madd(-c[2], y[1], feedForward)));
+        const double out = madd(-c[1], y[0], older) * inverseA0;
+        x[3] = x[2];
+        x[2] = x[1];
+        x[1] = x[0];
+        x[0] = in;
+        y[3] = y[2];
+        y[2] = y[1];
+        y[1] = y[0];
+        y[0] = out;
+        return out;
+    }
+
+private:
+    InputNetworkFilter& filter;
+    double inverseA0;
+    double c[10];
+    double x[4], y[4];
+};
+
+class FastToneStack {
+public:
+    explicit FastToneStack(ToneStackFilter& f) : filter(f)
+    {
+        for (int i = 0; i < 10; ++i)
+            c[i] = f.runtimeCoefficients[i];
+        for (int i = 0; i < 4; ++i)
+            s[i] = f.filterState[i];
+    }
+    ~FastToneStack()
+    {
+        for (int i = 0; i < 4; ++i)
+            filter.filterState[i] = s[i];
+    }
+    FastToneStack(const FastToneStack&) = delete;
+    FastToneStack& operator=(const FastToneStack&) = delete;
+
+    double operator()(double x)
+    {
+        const double y = madd(c[5], x, s[0]);
+        s[0] = madd(-c[1], y, madd(c[6], x, s[1]));
+        s[1] = madd(-c[2], y, madd(c[7], x, s[2]));
+        s[2] = madd(-c[3], y, madd(c[8], x, s[3]));
+        s[3] = madd(-c[4], y, c[9] * x); // the last state is always 0
+        return y;
+    }
+
+private:
+    ToneStackFilter& filter;
+    double c[10];
+    double s[4];
+};
+
+class FastBiquad {
+public:
+    explicit FastBiquad(BiquadSection& f)
+        : filter(f), b0(f.g * f.b0), b1(f.g * f.b1), b2(f.g * f.b2), a1(f.g * f.a1), a2(f.g * f.a2), x1(f.x1),
+          x2(f.x2), y1(f.y1), y2(f.y2)
+    {
+    }
+    ~FastBiquad()
+    {
+        filter.x1 = x1;
+        filter.x2 = x2;
+        filter.y1 = y1;
+        filter.y2 = y2;
+    }
+    FastBiquad(const FastBiquad&) = delete;
+    FastBiquad& operator=(const FastBiquad&) = delete;
+
+    double operator()(double x)
+    {
+        const double y = madd(-a1, y1, madd(-a2, y2, madd(b2, x2, madd(b1, x1, b0 * x))));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+
+private:
+    BiquadSection& filter;
+    double b0, b1, b2, a1, a2;
+    double x1, x2, y1, y2;
+};
+
+class FastShelf {
+public:
+    explicit FastShelf(ShelfSection& f)
+        : filter(f), c1(f.g * f.c1), c2(f.g * f.c2), c3(f.g * f.c3), x1(f.x1), y1(f.y1)
+    {
+    }
+    ~FastShelf()
+    {
+        filter.x1 = x1;
+        filter.y1 = y1;
+    }
+    FastShelf(const FastShelf&) = delete;
+    FastShelf& operator=(const FastShelf&) = delete;
+
+    double operator()(double x)
+    {
+        const double y = madd(-c1, y1, madd(c3, x1, c2 * x));
+        x1 = x;
+        y1 = y;
+        return y;
+    }
+
+private:
+    ShelfSection& filter;
+    double c1, c2, c3;
+    double x1, y1;
+};
+
+// Low-pass with its input scaled first (1 for none).
+class FastLowPass {
+public:
+    FastLowPass(OnePoleLowPass& f, double inputScale) : filter(f), scale(inputScale), a(f.a), feedback(f.feedback), y(f.y) {}
+    ~FastLowPass() { filter.y = y; }
+    FastLowPass(const FastLowPass&) = delete;
+    FastLowPass& operator=(const FastLowPass&) = delete;
+
+    double operator()(double x)
+    {
+        y = madd(feedback, y, a * (scale * x));
+        return y;
+    }
+
+private:
+    OnePoleLowPass& filter;
+    double scale, a, feedback, y;
+};
+
+// High-pass with its input scaled first (1 for none); its previous input is the scaled one.
+class FastHighPass {
+public:
+    FastHighPass(OnePoleHighPass& f, double inputScale) : filter(f), scale(inputScale), a(f.a), y(f.y), x1(f.x1) {}
+    ~FastHighPass()
+    {
+        filter.y = y;
+        filter.x1 = x1;
+    }
+    FastHighPass(const FastHighPass&) = delete;
+    FastHighPass& operator=(const FastHighPass&) = delete;
+
+    double operator()(double in)
+    {
+        const double x = scale * in;
+        y = madd(a, y, (x - x1) * a);
+        x1 = x;
+        return y;
+    }
+
+private:
+    OnePoleHighPass& filter;
+    double scale, a, y, x1;
+};
+
+inline double fastSoftLimit(double s)
+{
+    if (!(s > 300.0))
+        return s;
+    const double e = fastmath::exp(2.0 * (0.018 * (s - 300.0)));
+    return 300.0 + 55.0 * (e - 1.0) / (e + 1.0);
+}
+
+// The shaper's factor is 4k; times 4 is exact, so s * (4k) equals (s * k) * 4.
+inline double fastShapeOutput(double s, double fourK)
+{
+    const double e = fastmath::exp(s * fourK);
+    return 1.14 * (e - 1.0) / (e + 1.0);
+}
+
+// Step n applies stage k to buffer[n - k]: the stages of one step touch different sub-samples and
+// do not wait for each other. The first and last depth - 1 steps fill and drain the pipeline.
+template <typename... Stage>
+void runPipeline(double* buffer, int count, Stage&... stage)
+{
+    constexpr int depth = sizeof...(Stage);
+    auto step = [&]<bool checked>(int n) {
+        int k = 0;
+        auto apply = [&](auto& s) {
+            const int i = n - k++;
+            if (!checked || (i >= 0 && i < count))
+                buffer[i] = s(buffer[i]);
+        };
+        (apply(stage), ...);
+    };
+    const int steps = count + depth - 1;
+    int n = 0;
+    for (; n < depth - 1; ++n)
+        step.template operator()<true>(n);
+    for (; n < count; ++n)
+        step.template operator()<false>(n);
+    for (; n < steps; ++n)
+        step.template operator()<true>(n);
+}
+
+// out = c (u - y) + x for each of the 12 allpass sections, chain 0 on even sections.
+struct HalfBandState {
+    explicit HalfBandState(HalfBandFilter& f) : filter(f)
+    {
+        for (int j = 0; j < 12; ++j) {
+            c[j] = f.coefficient[j];
+            x[j] = f.previousInput[j];
+            y[j] = f.previousOutput[j];
+        }
+    }
+    ~HalfBandState()
+    {
+        for (int j = 0; j < 12; ++j) {
+            filter.previousInput[j] = x[j];
+            filter.previousOutput[j] = y[j];
+        }
+    }
+    HalfBandState(const HalfBandState&) = delete;
+    HalfBandState& operator=(const HalfBandState&) = delete;
+
+    void run(double& p0, double& p1)
+    {
+        for (int k = 0; k < 6; ++k) {
+            const int j0 = 2 * k, j1 = 2 * k + 1;
+            const double out0 = madd(p0 - y[j0], c[j0], x[j0]);
+            const double out1 = madd(p1 - y[j1], c[j1], x[j1]);
+            x[j0] = p0;
+            y[j0] = out0;
+            x[j1] = p1;
+            y[j1] = out1;
+            p0 = out0;
+            p1 = out1;
+        }
+    }
+
+    HalfBandFilter& filter;
+    double c[12], x[12], y[12];
+};
+
+} // namespace
+
+void runFastChain(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
+                  int frames)
+{
+    double buffer[2 * kFastChunkFrames];
+    {
+        HalfBandState up(model.upsampler);
+        for (int i = 0; i < frames; ++i) {
+            double x = static_cast<double>(input[i]);
+            if (!std::isfinite(x))
+                x = 0.0; // one bad sample must not poison the filter states for good
+            double p0 = x, p1 = x;
+            up.run(p0, p1);
+            buffer[2 * i] = p0;
+            buffer[2 * i + 1] = p1;
+        }
+    }
+
+    {
+        const double rate = model.internalRate;
+        FastTriode<14> triode1(model.triode1, rate);
+        FastInputNetwork inputNetwork(model.inputNetwork);
+        FastLowPass stageLowpass1(model.stageLowpass1, 1.0);
+        FastTriode<14> triode2(model.triode2, rate);
+        FastHighPass couplingFilterA(model.couplingFilterA, 1.0);
+        FastLowPass stageLowpass2(model.stageLowpass2, 0.68);
+        FastHighPass couplingFilterB(model.couplingFilterB, -1.8687);
+        FastShelf shelfFilter(model.shelfFilter);
+        FastLowPass stageLowpass3(model.stageLowpass3, 1.0);
+        FastTriode<21> triode3(model.triode3, rate);
+        auto softLimit = [](double s) { return fastSoftLimit(s); };
+        FastHighPass outputCouplingFilter(model.outputCouplingFilter, 1.0);
+        FastToneStack toneStack(model.toneStack);
+        FastBiquad midBoostFilter(model.midBoostFilter);
+        FastBiquad bleedShelfFilter(model.bleedShelfFilter);
+        const double fourK = (0.0075 * settings.master) * 4.0;
+        auto shapeOutput = [fourK](double s) { return fastShapeOutput(s, fourK); };
+        FastBiquad rumbleFilter(model.rumbleFilter);
+        runPipeline(buffer, 2 * frames, triode1, inputNetwork, stageLowpass1, triode2, couplingFilterA,
+                    stageLowpass2, couplingFilterB, shelfFilter, stageLowpass3, triode3, softLimit,
+                    outputCouplingFilter, toneStack, midBoostFilter, bleedShelfFilter, shapeOutput, rumbleFilter);
+    }
+
+    HalfBandState down(model.downsampler);
+    for (int i = 0; i < frames; ++i) {
+        double p0 = buffer[2 * i + 1]; // chain 0 takes the later sub-sample
+        double p1 = buffer[2 * i];
+        down.run(p0, p1);
+        result[i] = (p0 + p1) * 0.5;
+    }
+}
+
+} // namespace quarvine::QUARVINE_FAST_VARIANT
