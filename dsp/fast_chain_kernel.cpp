@@ -217,17 +217,21 @@ private:
     double x1, y1;
 };
 
-// Low-pass with its input scaled first (1 for none).
+// Low-pass, its input scaled first when Scaled.
+template <bool Scaled>
 class FastLowPass {
 public:
-    FastLowPass(OnePoleLowPass& f, double inputScale) : filter(f), scale(inputScale), a(f.a), feedback(f.feedback), y(f.y) {}
+    FastLowPass(OnePoleLowPass& f, double inputScale = 1.0)
+        : filter(f), scale(inputScale), a(f.a), feedback(f.feedback), y(f.y)
+    {
+    }
     ~FastLowPass() { filter.y = y; }
     FastLowPass(const FastLowPass&) = delete;
     FastLowPass& operator=(const FastLowPass&) = delete;
 
     double operator()(double x)
     {
-        y = madd(feedback, y, a * (scale * x));
+        y = madd(feedback, y, a * (Scaled ? scale * x : x));
         return y;
     }
 
@@ -236,10 +240,13 @@ private:
     double scale, a, feedback, y;
 };
 
-// High-pass with its input scaled first (1 for none); its previous input is the scaled one.
+// High-pass, its input scaled first when Scaled; its previous input is the scaled one.
+template <bool Scaled>
 class FastHighPass {
 public:
-    FastHighPass(OnePoleHighPass& f, double inputScale) : filter(f), scale(inputScale), a(f.a), y(f.y), x1(f.x1) {}
+    FastHighPass(OnePoleHighPass& f, double inputScale = 1.0) : filter(f), scale(inputScale), a(f.a), y(f.y), x1(f.x1)
+    {
+    }
     ~FastHighPass()
     {
         filter.y = y;
@@ -250,7 +257,7 @@ public:
 
     double operator()(double in)
     {
-        const double x = scale * in;
+        const double x = Scaled ? scale * in : in;
         y = madd(a, y, (x - x1) * a);
         x1 = x;
         return y;
@@ -363,31 +370,37 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
         const double rate = model.internalRate;
         FastTriode<14> triode1(model.triode1, rate);
         FastInputNetwork inputNetwork(model.inputNetwork);
-        FastLowPass stageLowpass1(model.stageLowpass1, 1.0);
+        FastLowPass<false> stageLowpass1(model.stageLowpass1);
         FastTriode<14> triode2(model.triode2, rate);
-        FastHighPass couplingFilterA(model.couplingFilterA, 1.0);
-        FastLowPass stageLowpass2(model.stageLowpass2, 0.68);
-        FastHighPass couplingFilterB(model.couplingFilterB, -1.8687);
+        FastHighPass<false> couplingFilterA(model.couplingFilterA);
+        FastLowPass<true> stageLowpass2(model.stageLowpass2, 0.68);
+        FastHighPass<true> couplingFilterB(model.couplingFilterB, -1.8687);
         FastShelf shelfFilter(model.shelfFilter);
-        FastLowPass stageLowpass3(model.stageLowpass3, 1.0);
+        FastLowPass<false> stageLowpass3(model.stageLowpass3);
         FastTriode<21> triode3(model.triode3, rate);
         auto softLimit = [](double s) { return fastSoftLimit(s); };
-        FastHighPass outputCouplingFilter(model.outputCouplingFilter, 1.0);
+        FastHighPass<false> outputCouplingFilter(model.outputCouplingFilter);
         FastToneStack toneStack(model.toneStack);
         FastBiquad midBoostFilter(model.midBoostFilter);
         FastBiquad bleedShelfFilter(model.bleedShelfFilter);
-        const double fourK = (0.0075 * settings.master) * 4.0;
-        auto shapeOutput = [fourK](double s) { return fastShapeOutput(s, fourK); };
-        FastBiquad rumbleFilter(model.rumbleFilter);
         runPipeline(buffer, 2 * frames, triode1, inputNetwork, stageLowpass1, triode2, couplingFilterA,
                     stageLowpass2, couplingFilterB, shelfFilter, stageLowpass3, triode3, softLimit,
-                    outputCouplingFilter, toneStack, midBoostFilter, bleedShelfFilter, shapeOutput, rumbleFilter);
+                    outputCouplingFilter, toneStack, midBoostFilter, bleedShelfFilter);
     }
 
+    // The output shaper has no memory: one plain loop over the chunk, which the compiler
+    // vectorises, keeps its exp and division out of the pipeline's steps.
+    const double fourK = (0.0075 * settings.master) * 4.0;
+    for (int i = 0; i < 2 * frames; ++i)
+        buffer[i] = fastShapeOutput(buffer[i], fourK);
+
+    FastBiquad rumbleFilter(model.rumbleFilter);
     HalfBandState down(model.downsampler);
     for (int i = 0; i < frames; ++i) {
-        double p0 = buffer[2 * i + 1]; // chain 0 takes the later sub-sample
-        double p1 = buffer[2 * i];
+        const double first = rumbleFilter(buffer[2 * i]);
+        const double second = rumbleFilter(buffer[2 * i + 1]);
+        double p0 = second; // chain 0 takes the later sub-sample
+        double p1 = first;
         down.run(p0, p1);
         result[i] = (p0 + p1) * 0.5;
     }
