@@ -1,10 +1,13 @@
-// Which build of the fast chain runs: the SSE2 baseline every x86 processor has, or the build for
-// processors with AVX2 and FMA. Chosen from the processor's features when a model is made.
+// Which build of the fast chain runs: the SSE2 baseline every x86 processor has, the build for
+// processors with AVX2 and FMA, or the one that adds AVX-512 (twice the registers, which the
+// chain's many coefficients fill). Chosen from the processor's features when a model is made.
 #pragma once
 
 namespace quarvine {
 
-enum class ChainPath : int { baseline, avx2 };
+enum class ChainPath : int { baseline, avx2, avx512 };
+
+inline constexpr ChainPath kAllChainPaths[] = {ChainPath::baseline, ChainPath::avx2, ChainPath::avx512};
 
 // True when this binary contains the path and the processor can run it.
 bool chainPathAvailable(ChainPath path);

@@ -15,9 +15,17 @@ bool chainPathAvailable(ChainPath path)
     case ChainPath::baseline:
         return true;
     case ChainPath::avx2:
-#if QUARVINE_HAS_AVX2_CHAIN
+#if QUARVINE_HAS_X86_CHAINS
+        // The processor and the operating system (which must save the wider registers).
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+        return false;
+#endif
+    case ChainPath::avx512:
+#if QUARVINE_HAS_X86_CHAINS
+        return chainPathAvailable(ChainPath::avx2) && __builtin_cpu_supports("avx512f") &&
+               __builtin_cpu_supports("avx512vl");
 #else
         return false;
 #endif
@@ -27,16 +35,22 @@ bool chainPathAvailable(ChainPath path)
 
 ChainPath fastestChainPath()
 {
-    return chainPathAvailable(ChainPath::avx2) ? ChainPath::avx2 : ChainPath::baseline;
+    for (ChainPath path : {ChainPath::avx512, ChainPath::avx2})
+        if (chainPathAvailable(path))
+            return path;
+    return ChainPath::baseline;
 }
 
 namespace {
 
 using Kernel = void (*)(CircuitModel&, const ChainSettings&, const float*, double*, int);
 
+// A path the processor cannot run falls back to the baseline.
 Kernel kernelFor(ChainPath path)
 {
-#if QUARVINE_HAS_AVX2_CHAIN
+#if QUARVINE_HAS_X86_CHAINS
+    if (path == ChainPath::avx512 && chainPathAvailable(ChainPath::avx512))
+        return avx512::runFastChain;
     if (path == ChainPath::avx2 && chainPathAvailable(ChainPath::avx2))
         return avx2::runFastChain;
 #else

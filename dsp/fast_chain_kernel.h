@@ -30,5 +30,9 @@ namespace avx2 {
 void runFastChain(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
                   int frames);
 }
+namespace avx512 {
+void runFastChain(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
+                  int frames);
+}
 
 } // namespace quarvine
