@@ -16,6 +16,10 @@
 
 #include <cmath>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <immintrin.h>
+#endif
+
 namespace quarvine::QUARVINE_FAST_VARIANT {
 namespace {
 
@@ -283,24 +287,37 @@ inline double fastShapeOutput(double s, double fourK)
     return 1.14 * (e - 1.0) / (e + 1.0);
 }
 
-// Step n applies stage k to buffer[n - k]: the stages of one step touch different sub-samples and
-// do not wait for each other. The first and last depth - 1 steps fill and drain the pipeline.
-template <typename... Stage>
-void runPipeline(double* buffer, int count, Stage&... stage)
+// A stage of the pipeline and its place k in it: in step n it works on sub-sample n - k.
+template <int K, typename Stage>
+struct Placed {
+    static constexpr int delay = K;
+    Stage& stage;
+};
+
+template <int K, typename Stage>
+Placed<K, Stage> place(Stage& s)
 {
-    constexpr int depth = sizeof...(Stage);
+    return {s};
+}
+
+// Step n applies each stage to buffer[n - k]: the stages of one step touch different sub-samples
+// and do not wait for each other. The first and last steps fill and drain the pipeline. Stages
+// are issued in the order given (the triodes first: their chains are the longest).
+// Flattened: every stage inlined, so the stages' state can stay in registers across steps.
+template <int Depth, typename... P>
+[[gnu::flatten]] void runPipeline(double* buffer, int count, P... placed)
+{
     auto step = [&]<bool checked>(int n) {
-        int k = 0;
-        auto apply = [&](auto& s) {
-            const int i = n - k++;
+        auto apply = [&](auto p) {
+            const int i = n - decltype(p)::delay;
             if (!checked || (i >= 0 && i < count))
-                buffer[i] = s(buffer[i]);
+                buffer[i] = p.stage(buffer[i]);
         };
-        (apply(stage), ...);
+        (apply(placed), ...);
     };
-    const int steps = count + depth - 1;
+    const int steps = count + Depth - 1;
     int n = 0;
-    for (; n < depth - 1; ++n)
+    for (; n < Depth - 1; ++n)
         step.template operator()<true>(n);
     for (; n < count; ++n)
         step.template operator()<false>(n);
@@ -308,7 +325,67 @@ void runPipeline(double* buffer, int count, Stage&... stage)
         step.template operator()<true>(n);
 }
 
-// out = c (u - y) + x for each of the 12 allpass sections, chain 0 on even sections.
+// The half-band filters: out = c (u - y) + x for each of the 12 allpass sections. The two chains
+// are independent, so section 2k of chain 0 and section 2k + 1 of chain 1 share one SSE2 register
+// (lane 0 and lane 1).
+#if defined(__SSE2__) || defined(_M_X64)
+using Pair = __m128d;
+inline Pair pairMadd(Pair a, Pair b, Pair c)
+{
+#if defined(__FMA__)
+    return _mm_fmadd_pd(a, b, c);
+#else
+    return _mm_add_pd(_mm_mul_pd(a, b), c);
+#endif
+}
+
+struct HalfBandState {
+    explicit HalfBandState(HalfBandFilter& f) : filter(f)
+    {
+        for (int k = 0; k < 6; ++k) {
+            c[k] = _mm_setr_pd(f.coefficient[2 * k], f.coefficient[2 * k + 1]);
+            x[k] = _mm_setr_pd(f.previousInput[2 * k], f.previousInput[2 * k + 1]);
+            y[k] = _mm_setr_pd(f.previousOutput[2 * k], f.previousOutput[2 * k + 1]);
+        }
+    }
+    ~HalfBandState()
+    {
+        for (int k = 0; k < 6; ++k) {
+            _mm_storel_pd(&filter.previousInput[2 * k], x[k]);
+            _mm_storeh_pd(&filter.previousInput[2 * k + 1], x[k]);
+            _mm_storel_pd(&filter.previousOutput[2 * k], y[k]);
+            _mm_storeh_pd(&filter.previousOutput[2 * k + 1], y[k]);
+        }
+    }
+    HalfBandState(const HalfBandState&) = delete;
+    HalfBandState& operator=(const HalfBandState&) = delete;
+
+    // Chain 0 in lane 0, chain 1 in lane 1.
+    Pair run(Pair p)
+    {
+        for (int k = 0; k < 6; ++k) {
+            const Pair out = pairMadd(_mm_sub_pd(p, y[k]), c[k], x[k]);
+            x[k] = p;
+            y[k] = out;
+            p = out;
+        }
+        return p;
+    }
+
+    HalfBandFilter& filter;
+    Pair c[6], x[6], y[6];
+};
+
+// s1 (chain 0) and s2 (chain 1) of one input sample, stored in time order.
+inline void upsampleInto(HalfBandState& up, double x, double* out) { _mm_storeu_pd(out, up.run(_mm_set1_pd(x))); }
+
+// Chain 0 takes the later sub-sample, chain 1 the earlier.
+inline double downsampleFrom(HalfBandState& down, double first, double second)
+{
+    const Pair p = down.run(_mm_setr_pd(second, first));
+    return (_mm_cvtsd_f64(p) + _mm_cvtsd_f64(_mm_unpackhi_pd(p, p))) * 0.5;
+}
+#else
 struct HalfBandState {
     explicit HalfBandState(HalfBandFilter& f) : filter(f)
     {
@@ -347,6 +424,22 @@ struct HalfBandState {
     double c[12], x[12], y[12];
 };
 
+inline void upsampleInto(HalfBandState& up, double x, double* out)
+{
+    double p0 = x, p1 = x;
+    up.run(p0, p1);
+    out[0] = p0;
+    out[1] = p1;
+}
+
+inline double downsampleFrom(HalfBandState& down, double first, double second)
+{
+    double p0 = second, p1 = first;
+    down.run(p0, p1);
+    return (p0 + p1) * 0.5;
+}
+#endif
+
 } // namespace
 
 void runFastChain(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
@@ -359,10 +452,7 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
             double x = static_cast<double>(input[i]);
             if (!std::isfinite(x))
                 x = 0.0; // one bad sample must not poison the filter states for good
-            double p0 = x, p1 = x;
-            up.run(p0, p1);
-            buffer[2 * i] = p0;
-            buffer[2 * i + 1] = p1;
+            upsampleInto(up, x, buffer + 2 * i);
         }
     }
 
@@ -383,9 +473,7 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
         FastToneStack toneStack(model.toneStack);
         FastBiquad midBoostFilter(model.midBoostFilter);
         FastBiquad bleedShelfFilter(model.bleedShelfFilter);
-        runPipeline(buffer, 2 * frames, triode1, inputNetwork, stageLowpass1, triode2, couplingFilterA,
-                    stageLowpass2, couplingFilterB, shelfFilter, stageLowpass3, triode3, softLimit,
-                    outputCouplingFilter, toneStack, midBoostFilter, bleedShelfFilter);
+        runPipeline<15>(buffer, 2 * frames, place<0>(triode1), place<3>(triode2), place<9>(triode3), place<1>(inputNetwork), place<2>(stageLowpass1), place<4>(couplingFilterA), place<5>(stageLowpass2), place<6>(couplingFilterB), place<7>(shelfFilter), place<8>(stageLowpass3), place<10>(softLimit), place<11>(outputCouplingFilter), place<12>(toneStack), place<13>(midBoostFilter), place<14>(bleedShelfFilter));
     }
 
     // The output shaper has no memory: one plain loop over the chunk, which the compiler
@@ -399,10 +487,7 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
     for (int i = 0; i < frames; ++i) {
         const double first = rumbleFilter(buffer[2 * i]);
         const double second = rumbleFilter(buffer[2 * i + 1]);
-        double p0 = second; // chain 0 takes the later sub-sample
-        double p1 = first;
-        down.run(p0, p1);
-        result[i] = (p0 + p1) * 0.5;
+        result[i] = downsampleFrom(down, first, second);
     }
 }
 
