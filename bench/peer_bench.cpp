@@ -2,7 +2,7 @@
 // demo phrase at 44.1 kHz in blocks of 512. Quarvine and the VST 2 peer (ZamTube) load through our
 // host library, the LV2 peer (guitarix's gx_amp) through lilv, each with its default settings.
 // Prints ns per input sample (CPU time of this thread), the multiple of real time and each peer's
-// time over Quarvine's. Asserts nothing.
+// Quarvine's time as a fraction of each peer's. Asserts nothing.
 //
 //   quarvine_peer_bench [--quarvine PATH] [--zamtube PATH] [--rounds N] [--seconds S]
 #include "tools/render/demo_phrase.h"
@@ -45,6 +45,7 @@ struct Contestant {
     std::string name;
     std::function<void(const float* in, float* out)> processBlock;
     std::vector<double> nsPerSample; // one figure per round
+    double outputRms = 0.0;          // of the warm-up round: shows that it did process
 };
 
 // A VST 2.4 module through the project's host library, mono in and out (further channels get
@@ -328,10 +329,17 @@ void runRound(std::vector<Contestant>& contestants, const std::vector<float>& in
     const std::size_t blocks = input.size() / kBlock;
     for (std::size_t k = 0; k < contestants.size(); ++k) {
         Contestant& c = contestants[(k + static_cast<std::size_t>(round)) % contestants.size()];
+        double sumOfSquares = 0.0;
         const double start = threadSeconds();
-        for (std::size_t b = 0; b < blocks; ++b)
+        for (std::size_t b = 0; b < blocks; ++b) {
             c.processBlock(input.data() + b * kBlock, out.data());
+            if (round == 0)
+                for (float v : out)
+                    sumOfSquares += static_cast<double>(v) * v;
+        }
         const double seconds = threadSeconds() - start;
+        if (round == 0)
+            c.outputRms = std::sqrt(sumOfSquares / static_cast<double>(blocks * kBlock));
         c.nsPerSample.push_back(seconds * 1e9 / static_cast<double>(blocks * kBlock));
     }
 }
@@ -401,16 +409,19 @@ int main(int argc, char** argv)
     runRound(contestants, input, 0); // warm-up: caches, lazy set-up, denormal tails
     for (Contestant& c : contestants)
         c.nsPerSample.clear();
-    for (int r = 0; r < rounds; ++r)
+    for (int r = 1; r <= rounds; ++r)
         runRound(contestants, input, r);
 
     const double quarvineNs = median(contestants[0].nsPerSample);
-    std::printf("\n%-32s %12s %12s %14s %16s\n", "Plug-in", "ns/sample", "best", "x real time", "time / Quarvine");
+    std::printf("\n%-32s %10s %10s %12s %16s %12s\n", "Plug-in", "ns/sample", "best", "x real time",
+                "Quarvine / this", "output RMS");
     for (const Contestant& c : contestants) {
         const double ns = median(c.nsPerSample);
         const double best = *std::min_element(c.nsPerSample.begin(), c.nsPerSample.end());
-        std::printf("%-32s %12.1f %12.1f %14.0f %16.2f\n", c.name.c_str(), ns, best, 1e9 / ns / kRate, ns / quarvineNs);
+        std::printf("%-32s %10.1f %10.1f %12.0f %16.2f %9.1f dB\n", c.name.c_str(), ns, best, 1e9 / ns / kRate,
+                    quarvineNs / ns, 20.0 * std::log10(c.outputRms + 1e-30));
     }
-    std::printf("\n(ns/sample: median over the rounds, CPU time of this thread; best: the fastest round)\n");
+    std::printf("\nns/sample: median over the rounds, CPU time of this thread; best: the fastest round.\n"
+                "Quarvine / this: Quarvine's time as a fraction of this plug-in's (0.5: twice as fast).\n");
     return 0;
 }
