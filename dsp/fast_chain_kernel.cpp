@@ -80,6 +80,156 @@ private:
     double v;
 };
 
+#if defined(__SSE2__) || defined(_M_X64)
+// Two doubles side by side in one SSE2 register.
+using Pair = __m128d;
+inline Pair pairMadd(Pair a, Pair b, Pair c)
+{
+#if defined(__FMA__)
+    return _mm_fmadd_pd(a, b, c);
+#else
+    return _mm_add_pd(_mm_mul_pd(a, b), c);
+#endif
+}
+
+// mask ? a : b, lane by lane.
+inline Pair pairSelect(Pair mask, Pair a, Pair b) { return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b)); }
+
+template <int B, int L>
+inline Pair pairEstrinRange(const Pair* c, const Pair* powers)
+{
+    if constexpr (L == 1) {
+        return c[B];
+    } else {
+        constexpr int half = fastmath::detail::lowerHalf(L);
+        return pairMadd(pairEstrinRange<B + half, L - half>(c, powers), powers[fastmath::detail::log2Of(half)],
+                        pairEstrinRange<B, half>(c, powers));
+    }
+}
+
+template <int N>
+inline Pair pairEstrin(const Pair (&c)[N], Pair x)
+{
+    Pair powers[4];
+    powers[0] = x;
+    for (int k = 1; k < 4; ++k)
+        powers[k] = _mm_mul_pd(powers[k - 1], powers[k - 1]);
+    return pairEstrinRange<0, N>(c, powers);
+}
+
+// Triode stages 1 and 2 side by side (lane 0 and lane 1): both use the [6/7] fit, and both rarely
+// conduct or cut off, so their one shared branch is well predicted. In pipeline step n lane 0
+// works on sub-sample n - Delay0, lane 1 on n - Delay1. Stage 3 ([10/10], conducting and cut off
+// by turns) runs on its own.
+template <int Delay0, int Delay1>
+class FastTriodePair {
+public:
+    FastTriodePair(TriodeStage67& a, TriodeStage67& b, double rate) : first(a), second(b)
+    {
+        auto both = [](double x, double y) { return _mm_setr_pd(x, y); };
+        denominator[0] = both(1.0, 1.0);
+        for (int i = 0; i < 7; ++i) {
+            numerator[i] = both(a.fitCoefficients[2 * i], b.fitCoefficients[2 * i]);
+            denominator[i + 1] = both(a.fitCoefficients[2 * i + 1], b.fitCoefficients[2 * i + 1]);
+        }
+        fourM = both(4.0 * a.gridConductionFactor, 4.0 * b.gridConductionFactor);
+        halfInverse = both(a.halfInverseGridFactor, b.halfInverseGridFactor);
+        cutoff = both(a.cutoffPlateVoltage, b.cutoffPlateVoltage);
+        // w = (Ck v rate + (cutoff - v - p) Gp + Ig) gain, expanded in v, p and the grid drop.
+        auto fromCathodeOf = [rate](const TriodeStage67& t) {
+            return t.cathodeGain * (t.cathodeCapacitance * rate - t.plateConductance);
+        };
+        auto fromSupplyOf = [](const TriodeStage67& t) {
+            return t.cathodeGain * t.plateConductance * t.cutoffPlateVoltage;
+        };
+        fromCathode = both(fromCathodeOf(a), fromCathodeOf(b));
+        fromSupply = both(fromSupplyOf(a), fromSupplyOf(b));
+        minusFromFit = both(-(a.cathodeGain * a.plateConductance), -(b.cathodeGain * b.plateConductance));
+        fromGridDrop = both(a.cathodeGain * a.gridConductance, b.cathodeGain * b.gridConductance);
+        v = both(a.cathodeVoltage, b.cathodeVoltage);
+    }
+    ~FastTriodePair()
+    {
+        _mm_storel_pd(&first.cathodeVoltage, v);
+        _mm_storeh_pd(&second.cathodeVoltage, v);
+    }
+    FastTriodePair(const FastTriodePair&) = delete;
+    FastTriodePair& operator=(const FastTriodePair&) = delete;
+
+    // One pipeline step. Checked steps (filling and draining) leave a lane whose sub-sample lies
+    // outside the chunk as it is.
+    template <bool checked>
+    void step(double* buffer, int n, int count)
+    {
+        const int i0 = n - Delay0, i1 = n - Delay1;
+        const bool ok0 = !checked || (i0 >= 0 && i0 < count);
+        const bool ok1 = !checked || (i1 >= 0 && i1 < count);
+        const Pair before = v;
+        const Pair plate = run(_mm_setr_pd(ok0 ? buffer[i0] : 0.0, ok1 ? buffer[i1] : 0.0));
+        if constexpr (checked) {
+            const Pair keep = _mm_castsi128_pd(_mm_setr_epi32(ok0 ? 0 : -1, ok0 ? 0 : -1, ok1 ? 0 : -1, ok1 ? 0 : -1));
+            v = pairSelect(keep, before, v);
+        }
+        if (ok0)
+            _mm_storel_pd(buffer + i0, plate);
+        if (ok1)
+            _mm_storeh_pd(buffer + i1, plate);
+    }
+
+private:
+    Pair run(Pair x)
+    {
+        const Pair zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0);
+        // As FastTriode::operator(), lane by lane.
+        const Pair u = _mm_sub_pd(x, v);
+        Pair d = u;
+        Pair gridDrop = zero;
+        const Pair conducting = _mm_cmpgt_pd(u, zero);
+        if (_mm_movemask_pd(conducting) != 0) {
+            const Pair root = _mm_mul_pd(
+                _mm_sub_pd(_mm_sqrt_pd(pairMadd(fourM, _mm_and_pd(conducting, u), one)), one), halfInverse);
+            d = pairSelect(conducting, root, u);
+            gridDrop = _mm_sub_pd(u, d);
+        }
+        const Pair fit = _mm_div_pd(pairEstrin(numerator, d), pairEstrin(denominator, d));
+        const Pair p = pairSelect(_mm_cmplt_pd(d, _mm_set1_pd(-10.0)), cutoff, fit);
+        const Pair plate = _mm_add_pd(v, p);
+        const Pair w = pairMadd(minusFromFit, p, pairMadd(fromGridDrop, gridDrop, pairMadd(fromCathode, v, fromSupply)));
+        v = _mm_max_pd(w, zero); // w > 0 ? w : 0, a NaN giving 0
+        return plate;
+    }
+
+    TriodeStage67& first;
+    TriodeStage67& second;
+    Pair numerator[7];
+    Pair denominator[8]; // 1 first: D(d) = 1 + c1 d + c3 d^2 + ...
+    Pair fourM, halfInverse, cutoff;
+    Pair fromCathode, fromSupply, minusFromFit, fromGridDrop;
+    Pair v;
+};
+#else
+// Without SSE2: the two stages one after the other.
+template <int Delay0, int Delay1>
+class FastTriodePair {
+public:
+    FastTriodePair(TriodeStage67& a, TriodeStage67& b, double rate) : first(a, rate), second(b, rate) {}
+
+    template <bool checked>
+    void step(double* buffer, int n, int count)
+    {
+        const int i0 = n - Delay0, i1 = n - Delay1;
+        if (!checked || (i0 >= 0 && i0 < count))
+            buffer[i0] = first(buffer[i0]);
+        if (!checked || (i1 >= 0 && i1 < count))
+            buffer[i1] = second(buffer[i1]);
+    }
+
+private:
+    FastTriode<14> first;
+    FastTriode<14> second;
+};
+#endif
+
 // The coefficients stay as the exact chain has them, normalised after the sum: at high rates the
 // 4th-order direct form is so sensitive to its coefficients that pre-scaling them by 1/a0 (one
 // rounding each) moves the response by more than the output may differ.
@@ -287,7 +437,8 @@ inline double fastShapeOutput(double s, double fourK)
     return 1.14 * (e - 1.0) / (e + 1.0);
 }
 
-// A stage of the pipeline and its place k in it: in step n it works on sub-sample n - k.
+// A stage of the pipeline and its place k in it: in step n it works on sub-sample n - k. A stage
+// placed at -1 works on sub-samples of its own choosing (the triode pair).
 template <int K, typename Stage>
 struct Placed {
     static constexpr int delay = K;
@@ -309,9 +460,13 @@ template <int Depth, typename... P>
 {
     auto step = [&]<bool checked>(int n) {
         auto apply = [&](auto p) {
-            const int i = n - decltype(p)::delay;
-            if (!checked || (i >= 0 && i < count))
-                buffer[i] = p.stage(buffer[i]);
+            if constexpr (decltype(p)::delay < 0) {
+                p.stage.template step<checked>(buffer, n, count); // works at delays of its own
+            } else {
+                const int i = n - decltype(p)::delay;
+                if (!checked || (i >= 0 && i < count))
+                    buffer[i] = p.stage(buffer[i]);
+            }
         };
         (apply(placed), ...);
     };
@@ -329,16 +484,6 @@ template <int Depth, typename... P>
 // are independent, so section 2k of chain 0 and section 2k + 1 of chain 1 share one SSE2 register
 // (lane 0 and lane 1).
 #if defined(__SSE2__) || defined(_M_X64)
-using Pair = __m128d;
-inline Pair pairMadd(Pair a, Pair b, Pair c)
-{
-#if defined(__FMA__)
-    return _mm_fmadd_pd(a, b, c);
-#else
-    return _mm_add_pd(_mm_mul_pd(a, b), c);
-#endif
-}
-
 struct HalfBandState {
     explicit HalfBandState(HalfBandFilter& f) : filter(f)
     {
@@ -458,10 +603,9 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
 
     {
         const double rate = model.internalRate;
-        FastTriode<14> triode1(model.triode1, rate);
+        FastTriodePair<0, 3> triodes1And2(model.triode1, model.triode2, rate);
         FastInputNetwork inputNetwork(model.inputNetwork);
         FastLowPass<false> stageLowpass1(model.stageLowpass1);
-        FastTriode<14> triode2(model.triode2, rate);
         FastHighPass<false> couplingFilterA(model.couplingFilterA);
         FastLowPass<true> stageLowpass2(model.stageLowpass2, 0.68);
         FastHighPass<true> couplingFilterB(model.couplingFilterB, -1.8687);
@@ -473,7 +617,7 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
         FastToneStack toneStack(model.toneStack);
         FastBiquad midBoostFilter(model.midBoostFilter);
         FastBiquad bleedShelfFilter(model.bleedShelfFilter);
-        runPipeline<15>(buffer, 2 * frames, place<0>(triode1), place<3>(triode2), place<9>(triode3), place<1>(inputNetwork), place<2>(stageLowpass1), place<4>(couplingFilterA), place<5>(stageLowpass2), place<6>(couplingFilterB), place<7>(shelfFilter), place<8>(stageLowpass3), place<10>(softLimit), place<11>(outputCouplingFilter), place<12>(toneStack), place<13>(midBoostFilter), place<14>(bleedShelfFilter));
+        runPipeline<15>(buffer, 2 * frames, place<-1>(triodes1And2), place<9>(triode3), place<1>(inputNetwork), place<2>(stageLowpass1), place<4>(couplingFilterA), place<5>(stageLowpass2), place<6>(couplingFilterB), place<7>(shelfFilter), place<8>(stageLowpass3), place<10>(softLimit), place<11>(outputCouplingFilter), place<12>(toneStack), place<13>(midBoostFilter), place<14>(bleedShelfFilter));
     }
 
     // The output shaper has no memory: one plain loop over the chunk, which the compiler
