@@ -43,7 +43,7 @@ ChainPath fastestChainPath()
 
 namespace {
 
-using Kernel = void (*)(CircuitModel&, const ChainSettings&, const float*, double*, int);
+using Kernel = ChainKernel;
 
 // A path the processor cannot run falls back to the baseline.
 Kernel kernelFor(ChainPath path)
@@ -206,12 +206,17 @@ int runChunk(CircuitModel& model, Kernel kernel, const ChainSettings& settings, 
 void processFrames(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                    int frames, ProcessMode mode)
 {
+    processFramesWith(kernelFor(model.chainPath), model, controls, input, output, frames, mode);
+}
+
+void processFramesWith(ChainKernel kernel, CircuitModel& model, const AmpControls& controls, const float* input,
+                       float* output, int frames, ProcessMode mode)
+{
     // The controls hold for the whole call: a change made between two calls acts from the next.
     const ChainSettings settings{AmpControls::load(controls.driveLevel),    AmpControls::load(controls.bassLevel),
                                  AmpControls::load(controls.middleSetting), AmpControls::load(controls.trebleSetting),
                                  AmpControls::load(controls.fixedToneSetting), AmpControls::load(controls.masterLevel)};
     const double volume = AmpControls::load(controls.outputVolume);
-    const Kernel kernel = kernelFor(model.chainPath);
     int done = 0;
     while (done < frames) {
         const int n = frames - done < kFastChunkFrames ? frames - done : kFastChunkFrames;

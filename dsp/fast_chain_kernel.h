@@ -35,4 +35,12 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
                   int frames);
 }
 
+using ChainKernel = void (*)(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
+                             int frames);
+
+// processFrames with the given kernel instead of the model's build: lets tests drive the
+// driver's recovery from non-finite results with a kernel that fails where they choose.
+void processFramesWith(ChainKernel kernel, CircuitModel& model, const AmpControls& controls, const float* input,
+                       float* output, int frames, ProcessMode mode);
+
 } // namespace quarvine
