@@ -59,42 +59,55 @@ Kernel kernelFor(ChainPath path)
     return baseline::runFastChain;
 }
 
-// Every value that carries from one sample to the next.
-constexpr int kStateCount = 3 + 6 + 8 + 4 + 3 + 2 + 12 + 48;
-
-std::array<double, kStateCount> stateOf(const CircuitModel& m)
+// Every value that carries from one sample to the next, handed to visit in a fixed order. The
+// fast chain changes nothing else (the coefficients are refreshed before a chunk starts).
+template <typename Model, typename Visit>
+void forEachState(Model& m, Visit visit)
 {
-    std::array<double, kStateCount> s{};
-    int n = 0;
-    auto put = [&](double v) { s[n++] = v; };
-    put(m.triode1.cathodeVoltage);
-    put(m.triode2.cathodeVoltage);
-    put(m.triode3.cathodeVoltage);
-    for (const OnePoleHighPass* f : {&m.couplingFilterA, &m.couplingFilterB, &m.outputCouplingFilter}) {
-        put(f->y);
-        put(f->x1);
+    visit(m.triode1.cathodeVoltage);
+    visit(m.triode2.cathodeVoltage);
+    visit(m.triode3.cathodeVoltage);
+    for (auto* f : {&m.couplingFilterA, &m.couplingFilterB, &m.outputCouplingFilter}) {
+        visit(f->y);
+        visit(f->x1);
     }
     for (int i = 0; i < 4; ++i) {
-        put(m.inputNetwork.inputHistory[i]);
-        put(m.inputNetwork.outputHistory[i]);
-        put(m.toneStack.filterState[i]);
+        visit(m.inputNetwork.inputHistory[i]);
+        visit(m.inputNetwork.outputHistory[i]);
+        visit(m.toneStack.filterState[i]);
     }
-    for (const OnePoleLowPass* f : {&m.stageLowpass1, &m.stageLowpass2, &m.stageLowpass3})
-        put(f->y);
-    put(m.shelfFilter.x1);
-    put(m.shelfFilter.y1);
-    for (const BiquadSection* f : {&m.midBoostFilter, &m.bleedShelfFilter, &m.rumbleFilter}) {
-        put(f->x1);
-        put(f->x2);
-        put(f->y1);
-        put(f->y2);
+    for (auto* f : {&m.stageLowpass1, &m.stageLowpass2, &m.stageLowpass3})
+        visit(f->y);
+    visit(m.shelfFilter.x1);
+    visit(m.shelfFilter.y1);
+    for (auto* f : {&m.midBoostFilter, &m.bleedShelfFilter, &m.rumbleFilter}) {
+        visit(f->x1);
+        visit(f->x2);
+        visit(f->y1);
+        visit(f->y2);
     }
-    for (const HalfBandFilter* f : {&m.upsampler, &m.downsampler})
+    for (auto* f : {&m.upsampler, &m.downsampler})
         for (int j = 0; j < 12; ++j) {
-            put(f->previousInput[j]);
-            put(f->previousOutput[j]);
+            visit(f->previousInput[j]);
+            visit(f->previousOutput[j]);
         }
+}
+
+constexpr int kStateCount = 3 + 6 + 12 + 3 + 2 + 12 + 48;
+using State = std::array<double, kStateCount>;
+
+State stateOf(const CircuitModel& m)
+{
+    State s{};
+    int n = 0;
+    forEachState(m, [&](double v) { s[n++] = v; });
     return s;
+}
+
+void restoreState(CircuitModel& m, const State& s)
+{
+    int n = 0;
+    forEachState(m, [&](double& v) { v = s[n++]; });
 }
 
 // Settled: over a whole chunk of silence no state value moved by more than this fraction of its
@@ -104,9 +117,9 @@ std::array<double, kStateCount> stateOf(const CircuitModel& m)
 // held to.
 constexpr double kSettledChange = 1e-12;
 
-bool settled(const CircuitModel& before, const CircuitModel& after)
+bool settled(const State& a, const CircuitModel& after)
 {
-    const std::array<double, kStateCount> a = stateOf(before), b = stateOf(after);
+    const State b = stateOf(after);
     for (int i = 0; i < kStateCount; ++i)
         if (!(std::abs(b[i] - a[i]) <= kSettledChange * (1.0 + std::abs(b[i]))))
             return false;
@@ -177,7 +190,7 @@ int runChunk(CircuitModel& model, Kernel kernel, const ChainSettings& settings, 
     remember(tracker, settings);
 
     refreshNetworks(model, settings);
-    const CircuitModel before = model;
+    const State before = stateOf(model);
     double result[kFastChunkFrames];
     kernel(model, settings, input, result, frames);
 
@@ -187,7 +200,7 @@ int runChunk(CircuitModel& model, Kernel kernel, const ChainSettings& settings, 
     if (bad < frames) {
         // As in the exact chain: the frames before the bad one stand, the bad one gives 0, and the
         // model goes back to its bias point. Run the good frames again from the saved state.
-        model = before;
+        restoreState(model, before);
         if (bad > 0)
             kernel(model, settings, input, result, bad);
         buildCircuitModel(model, model.builtForSampleRate);
