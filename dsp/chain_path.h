@@ -3,9 +3,13 @@
 // chain's many coefficients fill). Chosen from the processor's features when a model is made.
 #pragma once
 
+#include <cstdint>
+
 namespace quarvine {
 
-enum class ChainPath : int { baseline, avx2, avx512 };
+// Eight bytes wide, as the doubles around it in CircuitModel: no padding (models are compared byte
+// for byte).
+enum class ChainPath : std::int64_t { baseline, avx2, avx512 };
 
 inline constexpr ChainPath kAllChainPaths[] = {ChainPath::baseline, ChainPath::avx2, ChainPath::avx512};
 

@@ -1,13 +1,15 @@
 // The fast chain over one chunk. Same circuit, same stages as the exact chain, arranged for speed:
-//  - the input is upsampled for the whole chunk first, and downsampled at the end;
-//  - the 17 stages run as a skewed pipeline: in step n stage k works on sub-sample n - k, so the
-//    stages of one step are independent of each other and the processor overlaps them, where the
-//    sample-by-sample order made every stage wait for the one before;
-//  - every section keeps its state in locals for the chunk and uses coefficients pre-scaled by
-//    its normalisation, with the feedback term added last (shortest loop-carried chain);
-//  - the triode fits use Estrin's scheme, and the cathode update is regrouped so that only one
-//    multiply-add follows the fit's division;
-//  - exp is inline (fast_math.h).
+//  - the input is upsampled for the whole chunk first, and downsampled at the end, the two
+//    allpass chains of each half-band filter side by side in one SSE2 register;
+//  - the stages with memory run as a skewed pipeline: in step n the stage at place k works on
+//    sub-sample n - k, so the stages of one step are independent of each other and the processor
+//    overlaps them, where the sample-by-sample order made every stage wait for the one before;
+//  - every section keeps its state in locals for the chunk and adds its feedback term last (the
+//    shortest loop-carried chain); the small sections use coefficients pre-scaled by their
+//    normalisation, the 4th-order drive network keeps the exact chain's order (it is too sensitive);
+//  - the triode fits use Estrin's scheme, the cathode update is regrouped so that only one
+//    multiply-add follows the fit's division, and stages 1 and 2 share one SSE2 register;
+//  - the output shaper, which has no memory, runs as a separate vectorised pass; exp is inline.
 // This file is compiled once per instruction set (QUARVINE_FAST_VARIANT names the build).
 // Nothing here calls an inline function shared with other files: the linker could hand this build's
 // copy to the others (or theirs to this one).
@@ -617,7 +619,13 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
         FastToneStack toneStack(model.toneStack);
         FastBiquad midBoostFilter(model.midBoostFilter);
         FastBiquad bleedShelfFilter(model.bleedShelfFilter);
-        runPipeline<15>(buffer, 2 * frames, place<-1>(triodes1And2), place<9>(triode3), place<1>(inputNetwork), place<2>(stageLowpass1), place<4>(couplingFilterA), place<5>(stageLowpass2), place<6>(couplingFilterB), place<7>(shelfFilter), place<8>(stageLowpass3), place<10>(softLimit), place<11>(outputCouplingFilter), place<12>(toneStack), place<13>(midBoostFilter), place<14>(bleedShelfFilter));
+        // Places 0 to 14 in chain order; the triodes (places 0, 3 and 9) are issued first, as
+        // their dependency chains are the longest.
+        runPipeline<15>(buffer, 2 * frames, place<-1>(triodes1And2), place<9>(triode3), place<1>(inputNetwork),
+                        place<2>(stageLowpass1), place<4>(couplingFilterA), place<5>(stageLowpass2),
+                        place<6>(couplingFilterB), place<7>(shelfFilter), place<8>(stageLowpass3),
+                        place<10>(softLimit), place<11>(outputCouplingFilter), place<12>(toneStack),
+                        place<13>(midBoostFilter), place<14>(bleedShelfFilter));
     }
 
     // The output shaper has no memory: one plain loop over the chunk, which the compiler

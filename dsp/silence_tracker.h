@@ -6,13 +6,17 @@
 namespace quarvine {
 
 struct SilenceTracker {
-    bool asleep = false;
     // The control values the settled state was reached with; a change wakes the chain.
     double drive = 0.0;
     double bass = 0.0;
     double middle = 0.0;
     double treble = 0.0;
     double fixedTone = 0.0;
+    bool asleep = false;
+    // Fills the last eight bytes: a model has no padding, whose bytes would be indeterminate
+    // (models are compared byte for byte).
+    bool reserved[7] = {};
 };
+static_assert(sizeof(SilenceTracker) == 6 * sizeof(double));
 
 } // namespace quarvine
