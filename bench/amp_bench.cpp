@@ -1,5 +1,7 @@
 // Cost of the amplifier per input sample, reported as ns_per_sample and as the multiple of real
-// time at 44.1 kHz (x_realtime), plus the cost of creating an effect.
+// time at 44.1 kHz (x_realtime), plus the cost of creating an effect. The effect runs the fast
+// chain on the fastest build this processor has; each build and the exact chain are also measured
+// on their own.
 #include "dsp/circuit_model.h"
 #include "dsp/denormal_guard.h"
 #include "effect/quarvine.h"
@@ -8,6 +10,7 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -112,17 +115,59 @@ void BM_ConstructEffect(benchmark::State& state)
 }
 BENCHMARK(BM_ConstructEffect);
 
-// Silence after a loud passage: the filter tails decay into the denormal range. The chain runs
-// with flush-to-zero (as processBlock sets it) or with the caller's mode cleared of it.
-void denormalTail(benchmark::State& state, bool flush)
+void setLoudControls(quarvine::AmpControls& controls)
 {
-    quarvine::AmpControls controls;
     quarvine::AmpControls::store(controls.masterLevel, 0.9993);
     quarvine::AmpControls::store(controls.driveLevel, 0.9993);
     quarvine::AmpControls::store(controls.trebleSetting, 0.5);
     quarvine::AmpControls::store(controls.middleSetting, 0.5);
     quarvine::AmpControls::store(controls.bassLevel, 0.112725);
     quarvine::AmpControls::store(controls.outputVolume, 1.0);
+}
+
+void setDefaultControls(quarvine::AmpControls& controls)
+{
+    quarvine::AmpControls::store(controls.masterLevel, 0.112725);
+    quarvine::AmpControls::store(controls.driveLevel, 0.112725);
+    quarvine::AmpControls::store(controls.trebleSetting, 0.5);
+    quarvine::AmpControls::store(controls.middleSetting, 0.5);
+    quarvine::AmpControls::store(controls.bassLevel, 0.112725);
+    quarvine::AmpControls::store(controls.outputVolume, 1.0);
+}
+
+// The chain on its own (no effect around it), default settings, block 512: one build of the fast
+// chain, or the exact chain.
+void chainAlone(benchmark::State& state, bool exact, quarvine::ChainPath path)
+{
+    quarvine::AmpControls controls;
+    setDefaultControls(controls);
+    auto model = std::make_unique<quarvine::CircuitModel>();
+    quarvine::buildCircuitModel(*model, 44100.0);
+    model->chainPath = path;
+    std::vector<float> in = riff(44100), out(512);
+    size_t pos = 0;
+    for (auto _ : state) {
+        if (pos + 512 > in.size())
+            pos = 0;
+        if (exact)
+            quarvine::processBlockExact(*model, controls, in.data() + pos, out.data(), 512, quarvine::ProcessMode::replace);
+        else
+            quarvine::processBlock(*model, controls, in.data() + pos, out.data(), 512, quarvine::ProcessMode::replace);
+        benchmark::DoNotOptimize(out.data());
+        pos += 512;
+    }
+    reportPerSample(state, 512);
+}
+
+// Silence after a loud passage. The fast chain falls asleep once its state has settled (about a
+// second in); the exact chain keeps working through the decaying tails, which run into the
+// denormal range: with flush-to-zero (as both processBlock functions set it) or without.
+enum class SilenceCase { fastAsleep, exactFlushToZero, exactNoFlush };
+
+void silenceAfterLoud(benchmark::State& state, SilenceCase which)
+{
+    quarvine::AmpControls controls;
+    setLoudControls(controls);
     auto model = std::make_unique<quarvine::CircuitModel>();
     quarvine::buildCircuitModel(*model, 44100.0);
     std::vector<float> loud = riff(4410), silence(512, 0.0f), out(4410);
@@ -133,10 +178,17 @@ void denormalTail(benchmark::State& state, bool flush)
     _mm_setcsr(saved & ~quarvine::DenormalGuard::kFlushBits);
 #endif
     auto process = [&](const float* in, int frames) {
-        if (flush)
+        switch (which) {
+        case SilenceCase::fastAsleep:
             quarvine::processBlock(*model, controls, in, out.data(), frames, quarvine::ProcessMode::replace);
-        else
-            quarvine::processFrames(*model, controls, in, out.data(), frames, quarvine::ProcessMode::replace);
+            break;
+        case SilenceCase::exactFlushToZero:
+            quarvine::processBlockExact(*model, controls, in, out.data(), frames, quarvine::ProcessMode::replace);
+            break;
+        case SilenceCase::exactNoFlush:
+            quarvine::processFramesExact(*model, controls, in, out.data(), frames, quarvine::ProcessMode::replace);
+            break;
+        }
     };
     process(loud.data(), 4410);
     // Let the tail decay for a while (ten seconds) before measuring.
@@ -152,11 +204,34 @@ void denormalTail(benchmark::State& state, bool flush)
     reportPerSample(state, 512);
 }
 
-void BM_SilenceAfterLoud_FlushToZero(benchmark::State& state) { denormalTail(state, true); }
-void BM_SilenceAfterLoud_NoFlush(benchmark::State& state) { denormalTail(state, false); }
-BENCHMARK(BM_SilenceAfterLoud_FlushToZero);
-BENCHMARK(BM_SilenceAfterLoud_NoFlush);
+void BM_SilenceAfterLoud_Asleep(benchmark::State& state) { silenceAfterLoud(state, SilenceCase::fastAsleep); }
+void BM_ExactSilenceAfterLoud_FlushToZero(benchmark::State& state)
+{
+    silenceAfterLoud(state, SilenceCase::exactFlushToZero);
+}
+void BM_ExactSilenceAfterLoud_NoFlush(benchmark::State& state) { silenceAfterLoud(state, SilenceCase::exactNoFlush); }
+BENCHMARK(BM_SilenceAfterLoud_Asleep);
+BENCHMARK(BM_ExactSilenceAfterLoud_FlushToZero);
+BENCHMARK(BM_ExactSilenceAfterLoud_NoFlush);
+
+void BM_ExactChain(benchmark::State& state) { chainAlone(state, true, quarvine::ChainPath::baseline); }
+BENCHMARK(BM_ExactChain);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    // One case per build of the fast chain this processor can run.
+    const std::pair<quarvine::ChainPath, const char*> builds[] = {{quarvine::ChainPath::baseline, "BM_FastChain/sse2"},
+                                                                  {quarvine::ChainPath::avx2, "BM_FastChain/avx2"},
+                                                                  {quarvine::ChainPath::avx512, "BM_FastChain/avx512"}};
+    for (const auto& [path, name] : builds)
+        if (quarvine::chainPathAvailable(path))
+            benchmark::RegisterBenchmark(name, [path = path](benchmark::State& state) { chainAlone(state, false, path); });
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -52,6 +52,7 @@ void buildCircuitModel(CircuitModel& model, double sampleRate)
     initBleedShelf(model.bleedShelfFilter, rate);
 
     model.builtForSampleRate = sampleRate;
+    model.silence = SilenceTracker{};
 }
 
 } // namespace quarvine

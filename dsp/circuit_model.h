@@ -2,8 +2,10 @@
 #pragma once
 
 #include "dsp/amp_controls.h"
+#include "dsp/chain_path.h"
 #include "dsp/half_band_filter.h"
 #include "dsp/input_network.h"
+#include "dsp/silence_tracker.h"
 #include "dsp/small_sections.h"
 #include "dsp/tone_stack.h"
 #include "dsp/triode_stage.h"
@@ -33,6 +35,10 @@ struct CircuitModel {
     HalfBandFilter upsampler;
     HalfBandFilter downsampler;
     double builtForSampleRate = 0.0;
+    // Not part of the circuit: which build of the fast chain runs (kept across rebuilds, so that
+    // tests can pin one) and its silence detection (cleared by every build).
+    ChainPath chainPath = fastestChainPath();
+    SilenceTracker silence;
 };
 
 // The valve fits of the three stages.
@@ -53,13 +59,22 @@ void buildCircuitModel(CircuitModel& model, double sampleRate);
 // Runs frames samples through the chain. Rebuilds the model first when controls.sampleRate
 // differs from the rate it was built for. Input and output may be the same buffer. Flushes
 // denormals to zero while it runs and restores the caller's floating-point mode on return.
+// This is the fast chain (model.chainPath picks its build): it reads the controls once per call,
+// sleeps through settled silence, and stays within 1e-6 of the exact chain's output.
 void processBlock(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                   int frames, ProcessMode mode);
 
-// The chain itself, without the rate check and without touching the floating-point mode; for
-// callers that manage both (and for measuring what the denormal guard saves).
+// The fast chain itself, without the rate check and without touching the floating-point mode;
+// for callers that manage both (and for measuring what the denormal guard saves).
 void processFrames(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                    int frames, ProcessMode mode);
+
+// The exact chain: every operation in its stated order, without fused multiply-adds, the controls
+// read sample by sample, never asleep. The reference the fast chain is tested against.
+void processBlockExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
+                       int frames, ProcessMode mode);
+void processFramesExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
+                        int frames, ProcessMode mode);
 
 // The two saturating shapers, safe where exp overflows.
 double softLimit(double s);

@@ -1,4 +1,5 @@
-// The per-sample chain: upsample, 17 stages on both sub-samples in time order, downsample, Volume.
+// The exact per-sample chain: upsample, 17 stages on both sub-samples in time order, downsample,
+// Volume; every operation in its stated order. The fast chain is tested against it.
 #include "dsp/circuit_model.h"
 #include "dsp/denormal_guard.h"
 
@@ -75,7 +76,7 @@ inline double runChain(CircuitModel& m, const AmpControls& controls, double x, d
 
 } // namespace
 
-void processFrames(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
+void processFramesExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                    int frames, ProcessMode mode)
 {
     for (int i = 0; i < frames; ++i) {
@@ -99,7 +100,7 @@ void processFrames(CircuitModel& model, const AmpControls& controls, const float
     }
 }
 
-void processBlock(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
+void processBlockExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                   int frames, ProcessMode mode)
 {
     if (frames <= 0)
@@ -109,7 +110,7 @@ void processBlock(CircuitModel& model, const AmpControls& controls, const float*
     // Keep the model tuned to the host's rate; a rate that is no rate leaves it as it is.
     if (rate != model.builtForSampleRate && std::isfinite(rate) && rate > 0.0)
         buildCircuitModel(model, rate);
-    processFrames(model, controls, input, output, frames, mode);
+    processFramesExact(model, controls, input, output, frames, mode);
 }
 
 } // namespace quarvine

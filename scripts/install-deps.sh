@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # Installs what this machine is missing for building and testing Quarvine (Debian packages).
-# Usage: scripts/install-deps.sh [demo|all]   (demo: only what the native renderer needs)
+# Usage: scripts/install-deps.sh [demo|bench|all]
+#   demo:  only what the native renderer needs
+#   bench: the renderer's packages, Google Benchmark and the peer plug-ins the benchmarks compare with
+#   all:   everything for building and testing every product, the benchmarks included
 set -euo pipefail
 
 profile=${1:-all}
 packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev)
+# Peers for the speed comparison: guitarix's gx_amp (LV2, loaded through lilv) and ZamTube (VST 2).
+bench_packages=(libbenchmark-dev liblilv-dev guitarix-lv2 zam-plugins)
+if [ "$profile" = bench ] || [ "$profile" = all ]; then
+  packages+=("${bench_packages[@]}")
+fi
 if [ "$profile" = all ]; then
-  packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev
+  packages+=(libgtest-dev libgmock-dev googletest
              g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
              xvfb xauth libxtst-dev x11-utils wine wine64 dpf-plugins-vst
              patchelf qemu-user)  # the last two for the private 32-bit Wine (scripts/wine32-sysroot.sh)

@@ -1,0 +1,46 @@
+// The fast chain over one chunk of frames, built once per instruction set. The driver (fast_block.cpp)
+// picks the build, handles silence, bad values and the output; the kernel only runs the circuit.
+#pragma once
+
+#include "dsp/circuit_model.h"
+
+namespace quarvine {
+
+// The control values one call runs with.
+struct ChainSettings {
+    double drive;
+    double bass;
+    double middle;
+    double treble;
+    double fixedTone;
+    double master;
+};
+
+// The most frames one kernel call takes (its buffers live on the stack).
+inline constexpr int kFastChunkFrames = 256;
+
+// Runs frames (1 to kFastChunkFrames) input samples through the chain and writes each frame's
+// downsampled result, before Volume, to result. Non-finite input samples enter as 0. The caller
+// has brought the two control-driven networks' coefficients up to date for settings.
+namespace baseline {
+void runFastChain(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
+                  int frames);
+}
+namespace avx2 {
+void runFastChain(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
+                  int frames);
+}
+namespace avx512 {
+void runFastChain(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
+                  int frames);
+}
+
+using ChainKernel = void (*)(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
+                             int frames);
+
+// processFrames with the given kernel instead of the model's build: lets tests drive the
+// driver's recovery from non-finite results with a kernel that fails where they choose.
+void processFramesWith(ChainKernel kernel, CircuitModel& model, const AmpControls& controls, const float* input,
+                       float* output, int frames, ProcessMode mode);
+
+} // namespace quarvine

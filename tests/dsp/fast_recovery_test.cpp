@@ -1,0 +1,95 @@
+// The fast chain's recovery from a non-finite result in the middle of a block: the frames before
+// it stand, the bad frame gives 0, and the model carries on from its bias point, exactly as the
+// exact chain does. The chain itself hardly ever gets there, so a kernel that fails on cue stands in.
+#include "dsp/circuit_model.h"
+#include "dsp/fast_chain_kernel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace quarvine {
+namespace {
+
+constexpr float kPoison = 0.123456f;
+
+// The baseline kernel, except that a frame whose input is kPoison comes out NaN, as if the circuit
+// had blown up there. It depends on its input only, as a real failure depends on the state.
+void failingKernel(CircuitModel& m, const ChainSettings& s, const float* in, double* result, int frames)
+{
+    baseline::runFastChain(m, s, in, result, frames);
+    for (int i = 0; i < frames; ++i)
+        if (in[i] == kPoison)
+            result[i] = std::nan("");
+}
+
+void setDefaults(AmpControls& c)
+{
+    AmpControls::store(c.masterLevel, 0.5);
+    AmpControls::store(c.driveLevel, 0.5);
+    AmpControls::store(c.trebleSetting, 0.5);
+    AmpControls::store(c.middleSetting, 0.5);
+    AmpControls::store(c.bassLevel, 0.5);
+    AmpControls::store(c.outputVolume, 1.0);
+}
+
+std::unique_ptr<CircuitModel> freshModel()
+{
+    auto m = std::make_unique<CircuitModel>();
+    buildCircuitModel(*m, 44100.0);
+    return m;
+}
+
+TEST(FastChainRecovery, FramesBeforeAFailureStandAndTheModelRestartsAfterIt)
+{
+    AmpControls c;
+    setDefaults(c);
+    // Failures inside the second chunk, right after one another, and in the fourth chunk.
+    std::vector<float> in(1200);
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = static_cast<float>(0.4 * std::sin(0.03 * static_cast<double>(i)));
+    const size_t bad[] = {300, 301, 777};
+    for (size_t b : bad)
+        in[b] = kPoison;
+
+    auto model = freshModel();
+    std::vector<float> out(in.size(), 9.0f);
+    processFramesWith(failingKernel, *model, c, in.data(), out.data(), static_cast<int>(in.size()),
+                      ProcessMode::replace);
+
+    // Expected: each stretch between failures as a model built afresh would give it.
+    std::vector<float> expected(in.size(), 0.0f);
+    std::unique_ptr<CircuitModel> reference;
+    size_t start = 0;
+    for (size_t end : {size_t{300}, size_t{301}, size_t{777}, in.size()}) {
+        reference = freshModel();
+        processFramesWith(failingKernel, *reference, c, in.data() + start, expected.data() + start,
+                          static_cast<int>(end - start), ProcessMode::replace);
+        start = end + 1;
+    }
+    for (size_t b : bad)
+        EXPECT_EQ(out[b], 0.0f) << b;
+    for (size_t i = 0; i < in.size(); ++i)
+        ASSERT_EQ(out[i], expected[i]) << i;
+    // And the model ends where the last stretch left its fresh copy.
+    EXPECT_EQ(std::memcmp(model.get(), reference.get(), sizeof(CircuitModel)), 0);
+}
+
+TEST(FastChainRecovery, AddModeAddsNothingForTheFailedFrame)
+{
+    AmpControls c;
+    setDefaults(c);
+    std::vector<float> in(600, 0.1f);
+    in[400] = kPoison;
+    auto model = freshModel();
+    std::vector<float> out(in.size(), 0.5f);
+    processFramesWith(failingKernel, *model, c, in.data(), out.data(), static_cast<int>(in.size()), ProcessMode::add);
+    EXPECT_EQ(out[400], 0.5f);
+    EXPECT_NE(out[399], 0.5f);
+}
+
+} // namespace
+} // namespace quarvine
