@@ -76,6 +76,10 @@ void processBlockExact(CircuitModel& model, const AmpControls& controls, const f
 void processFramesExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                         int frames, ProcessMode mode);
 
+// One host sample through the exact chain in full precision: the value before Volume, without the
+// recovery. For comparing the chain with other computations more closely than floats allow.
+double processSampleExact(CircuitModel& model, const AmpControls& controls, double x);
+
 // The two saturating shapers, safe where exp overflows.
 double softLimit(double s);
 double shapeOutput(double s, double masterLevel);

@@ -76,6 +76,11 @@ inline double runChain(CircuitModel& m, const AmpControls& controls, double x, d
 
 } // namespace
 
+double processSampleExact(CircuitModel& model, const AmpControls& controls, double x)
+{
+    return runChain(model, controls, x, AmpControls::load(controls.masterLevel));
+}
+
 void processFramesExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                    int frames, ProcessMode mode)
 {
@@ -84,8 +89,7 @@ void processFramesExact(CircuitModel& model, const AmpControls& controls, const 
         // One bad sample must not poison the filter states for good.
         if (!std::isfinite(x))
             x = 0.0;
-        const double masterLevel = AmpControls::load(controls.masterLevel);
-        double d = runChain(model, controls, x, masterLevel);
+        double d = processSampleExact(model, controls, x);
         if (!std::isfinite(d)) {
             buildCircuitModel(model, model.builtForSampleRate); // back to the bias point
             d = 0.0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace quarvine::reference {
 
@@ -16,8 +17,8 @@ constexpr double kCouplingTimeConstant = 0.030000000000000002;
 constexpr double kOutputCouplingTimeConstant = 0.0159;
 } // namespace
 
-Chain::Chain(double hostRate)
-    : rate(2.0 * hostRate), triode1(firstTriode(), rate), triode2(secondTriode(), rate),
+Chain::Chain(double hostRate, NetworkSource networkSource)
+    : rate(2.0 * hostRate), networks(std::move(networkSource)), triode1(firstTriode(), rate), triode2(secondTriode(), rate),
       triode3(thirdTriode(), rate), lowpass1(7.125e-05, 1.0 / rate), lowpass2(4.8e-05, 1.0 / rate),
       lowpass3(4.5e-05, 1.0 / rate), couplingA(kCouplingTimeConstant, 1.0 / rate, triode2.biasPlateVoltage()),
       couplingB(kCouplingTimeConstant, 1.0 / rate, 0.0),
@@ -52,7 +53,8 @@ double Chain::TransposedForm::operator()(const Filter4& f, double in)
 const Filter4& Chain::driveFilter(double drive)
 {
     if (cachedDrive != drive) {
-        driveCoefficients = bilinearFilter(driveNetworkCircuit(drive), 2.0 * rate);
+        driveCoefficients =
+            networks.drive ? networks.drive(drive) : bilinearFilter(driveNetworkCircuit(drive), 2.0 * rate);
         cachedDrive = drive;
     }
     return driveCoefficients;
@@ -62,7 +64,9 @@ const Filter4& Chain::toneFilter(const Controls& c)
 {
     const std::array<double, 4> now{c.treble, c.middle, c.bass, c.fixedTone};
     if (cachedTone != now) {
-        toneCoefficients = bilinearFilter(toneStackCircuit(c.treble, c.middle, c.bass, c.fixedTone), 2.0 * rate);
+        toneCoefficients = networks.tone ? networks.tone(c)
+                                         : bilinearFilter(toneStackCircuit(c.treble, c.middle, c.bass, c.fixedTone),
+                                                          2.0 * rate);
         cachedTone = now;
     }
     return toneCoefficients;

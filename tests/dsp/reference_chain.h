@@ -7,6 +7,7 @@
 #include "reference_triode.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace quarvine::reference {
@@ -38,9 +39,16 @@ struct Coverage {
     double largestShaperDrive = 0.0; // |2 k s| at the output shaper: tanh saturates from about 2
 };
 
+// Where the chain takes the coefficients of its two control-driven networks from: by default their
+// circuits. The drive network's direct form divides by a[0], so those need not be normalised.
+struct NetworkSource {
+    std::function<Filter4(double drive)> drive;
+    std::function<Filter4(const Controls&)> tone;
+};
+
 class Chain {
 public:
-    explicit Chain(double hostRate);
+    explicit Chain(double hostRate, NetworkSource networks = {});
 
     // One host sample in, one out (before narrowing to the host's format).
     double process(double x, const Controls& controls);
@@ -63,6 +71,7 @@ private:
     };
 
     double rate; // the model runs at twice the host rate
+    NetworkSource networks;
     Triode triode1, triode2, triode3;
     HalfBand upsampler, downsampler;
     DirectForm driveHistory;
