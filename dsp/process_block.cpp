@@ -77,7 +77,7 @@ inline double runChain(CircuitModel& m, const AmpControls& controls, double x, d
 } // namespace
 
 void processFramesExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
-                   int frames, ProcessMode mode)
+                        int frames, ProcessMode mode)
 {
     for (int i = 0; i < frames; ++i) {
         double x = static_cast<double>(input[i]);
@@ -101,7 +101,7 @@ void processFramesExact(CircuitModel& model, const AmpControls& controls, const 
 }
 
 void processBlockExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
-                  int frames, ProcessMode mode)
+                       int frames, ProcessMode mode)
 {
     if (frames <= 0)
         return;
