@@ -82,7 +82,7 @@ double processSampleExact(CircuitModel& model, const AmpControls& controls, doub
 }
 
 void processFramesExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
-                   int frames, ProcessMode mode)
+                        int frames, ProcessMode mode)
 {
     for (int i = 0; i < frames; ++i) {
         double x = static_cast<double>(input[i]);
@@ -105,7 +105,7 @@ void processFramesExact(CircuitModel& model, const AmpControls& controls, const 
 }
 
 void processBlockExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
-                  int frames, ProcessMode mode)
+                       int frames, ProcessMode mode)
 {
     if (frames <= 0)
         return;
