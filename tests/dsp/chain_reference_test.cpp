@@ -42,6 +42,11 @@ struct KnobSetting {
     double master, drive, treble, middle, bass, volume;
 };
 
+const KnobSetting kSettings[] = {
+    {"defaults", 0.5, 0.5, 0.5, 0.5, 0.5, 1.0},
+    {"knob extremes", 1.0, 1.0, 1.0, 0.0, 0.0, 0.7},
+};
+
 reference::Controls referenceControls(const KnobSetting& s)
 {
     return {reference::taper(s.master), reference::taper(s.drive), s.treble, s.middle, reference::taper(s.bass),
@@ -62,12 +67,8 @@ void store(AmpControls& to, const reference::Controls& c)
 
 TEST(ChainReference, FollowsAnIndependentModelOfTheCircuit)
 {
-    const KnobSetting settings[] = {
-        {"defaults", 0.5, 0.5, 0.5, 0.5, 0.5, 1.0},
-        {"knob extremes", 1.0, 1.0, 1.0, 0.0, 0.0, 0.7},
-    };
     const std::vector<float> in = pluckedStrings(4096);
-    for (const KnobSetting& s : settings) {
+    for (const KnobSetting& s : kSettings) {
         SCOPED_TRACE(s.name);
         const reference::Controls c = referenceControls(s);
         reference::Chain reference(kHostRate);
@@ -134,12 +135,8 @@ reference::NetworkSource networksOf(const CircuitModel& model)
 
 TEST(ChainReference, FollowsTheIndependentChainToRoundingGivenTheNetworksCoefficients)
 {
-    const KnobSetting settings[] = {
-        {"defaults", 0.5, 0.5, 0.5, 0.5, 0.5, 1.0},
-        {"knob extremes", 1.0, 1.0, 1.0, 0.0, 0.0, 0.7},
-    };
     const std::vector<float> in = pluckedStrings(4096);
-    for (const KnobSetting& s : settings) {
+    for (const KnobSetting& s : kSettings) {
         SCOPED_TRACE(s.name);
         const reference::Controls c = referenceControls(s);
         AmpControls controls;
