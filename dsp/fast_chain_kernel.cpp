@@ -1,17 +1,15 @@
 // The fast chain over one chunk. Same circuit, same stages as the exact chain, arranged for speed:
 //  - the input is upsampled for the whole chunk first, and downsampled at the end, the two
 //    allpass chains of each half-band filter side by side in one SSE2 register;
-//  - the stages with memory run as a skewed pipeline (two of them, the soft limiter between them):
-//    in step n the stage at place k works on sub-sample n - k, so the stages of one step are
-//    independent of each other and the processor overlaps them, where the sample-by-sample order
-//    made every stage wait for the one before;
+//  - the stages with memory run as a skewed pipeline: in step n the stage at place k works on
+//    sub-sample n - k, so the stages of one step are independent of each other and the processor
+//    overlaps them, where the sample-by-sample order made every stage wait for the one before;
 //  - every section keeps its state in locals for the chunk and adds its feedback term last (the
 //    shortest loop-carried chain); the small sections use coefficients pre-scaled by their
 //    normalisation, the 4th-order drive network keeps the exact chain's order (it is too sensitive);
 //  - the triode fits use Estrin's scheme, the cathode update is regrouped so that only one
 //    multiply-add follows the fit's division, and stages 1 and 2 share one SSE2 register;
-//  - the soft limiter and the output shaper, which have no memory, run as separate vectorised
-//    passes; exp is inline.
+//  - the output shaper, which has no memory, runs as a separate vectorised pass; exp is inline.
 // This file is compiled once per instruction set (QUARVINE_FAST_VARIANT names the build).
 // Nothing here calls an inline function shared with other files: the linker could hand this build's
 // copy to the others (or theirs to this one).
@@ -169,15 +167,7 @@ public:
         const bool ok0 = !checked || (i0 >= 0 && i0 < count);
         const bool ok1 = !checked || (i1 >= 0 && i1 < count);
         const Pair before = v;
-        Pair x;
-        if constexpr (checked) {
-            x = _mm_setr_pd(ok0 ? buffer[i0] : 0.0, ok1 ? buffer[i1] : 0.0);
-        } else {
-            // Two 8-byte loads: left to itself the compiler loads 16 bytes across values that two
-            // separate stores of the previous step wrote, which cannot be forwarded and stalls.
-            x = _mm_loadh_pd(_mm_load_sd(buffer + i0), buffer + i1);
-        }
-        const Pair plate = run(x);
+        const Pair plate = run(_mm_setr_pd(ok0 ? buffer[i0] : 0.0, ok1 ? buffer[i1] : 0.0));
         if constexpr (checked) {
             const Pair keep = _mm_castsi128_pd(_mm_setr_epi32(ok0 ? 0 : -1, ok0 ? 0 : -1, ok1 ? 0 : -1, ok1 ? 0 : -1));
             v = pairSelect(keep, before, v);
@@ -434,14 +424,12 @@ private:
     double scale, a, y, x1;
 };
 
-// Branch-free, so that its pass over the chunk vectorises: below the knee the exp of 0 is computed
-// and dropped. A NaN stays NaN (its comparison is false).
 inline double fastSoftLimit(double s)
 {
-    const double over = s > 300.0 ? s - 300.0 : 0.0;
-    const double e = fastmath::exp(2.0 * (0.018 * over));
-    const double limited = 300.0 + 55.0 * (e - 1.0) / (e + 1.0);
-    return s > 300.0 ? limited : s;
+    if (!(s > 300.0))
+        return s;
+    const double e = fastmath::exp(2.0 * (0.018 * (s - 300.0)));
+    return 300.0 + 55.0 * (e - 1.0) / (e + 1.0);
 }
 
 // The shaper's factor is 4k; times 4 is exact, so s * (4k) equals (s * k) * 4.
@@ -626,20 +614,18 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
         FastShelf shelfFilter(model.shelfFilter);
         FastLowPass<false> stageLowpass3(model.stageLowpass3);
         FastTriode<21> triode3(model.triode3, rate);
+        auto softLimit = [](double s) { return fastSoftLimit(s); };
         FastHighPass<false> outputCouplingFilter(model.outputCouplingFilter);
         FastToneStack toneStack(model.toneStack);
         FastBiquad midBoostFilter(model.midBoostFilter);
         FastBiquad bleedShelfFilter(model.bleedShelfFilter);
-        // Two pipelines with the soft limiter between them as a vectorised pass: inside the pipeline
-        // its exp and division, often taken, held up every step. Places in chain order; the triodes
-        // (places 0, 3 and 9) are issued first, as their dependency chains are the longest.
-        runPipeline<10>(buffer, 2 * frames, place<-1>(triodes1And2), place<9>(triode3), place<1>(inputNetwork),
+        // Places 0 to 14 in chain order; the triodes (places 0, 3 and 9) are issued first, as
+        // their dependency chains are the longest.
+        runPipeline<15>(buffer, 2 * frames, place<-1>(triodes1And2), place<9>(triode3), place<1>(inputNetwork),
                         place<2>(stageLowpass1), place<4>(couplingFilterA), place<5>(stageLowpass2),
-                        place<6>(couplingFilterB), place<7>(shelfFilter), place<8>(stageLowpass3));
-        for (int i = 0; i < 2 * frames; ++i)
-            buffer[i] = fastSoftLimit(buffer[i]);
-        runPipeline<4>(buffer, 2 * frames, place<0>(outputCouplingFilter), place<1>(toneStack),
-                       place<2>(midBoostFilter), place<3>(bleedShelfFilter));
+                        place<6>(couplingFilterB), place<7>(shelfFilter), place<8>(stageLowpass3),
+                        place<10>(softLimit), place<11>(outputCouplingFilter), place<12>(toneStack),
+                        place<13>(midBoostFilter), place<14>(bleedShelfFilter));
     }
 
     // The output shaper has no memory: one plain loop over the chunk, which the compiler
