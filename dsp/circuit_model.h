@@ -76,6 +76,10 @@ void processBlockExact(CircuitModel& model, const AmpControls& controls, const f
 void processFramesExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                         int frames, ProcessMode mode);
 
+// Rebuilds the model when controls.sampleRate differs from the rate it was built for, so that it
+// stays tuned to the host's rate. Both chains call it before a block.
+void followHostRate(CircuitModel& model, const AmpControls& controls);
+
 // One host sample through the exact chain in full precision: the value before Volume, without the
 // recovery. For comparing the chain with other computations more closely than floats allow.
 double processSampleExact(CircuitModel& model, const AmpControls& controls, double x);

@@ -243,10 +243,7 @@ void processBlock(CircuitModel& model, const AmpControls& controls, const float*
     if (frames <= 0)
         return;
     DenormalGuard guard;
-    const double rate = AmpControls::load(controls.sampleRate);
-    // Keep the model tuned to the host's rate; a rate that is no rate leaves it as it is.
-    if (rate != model.builtForSampleRate && std::isfinite(rate) && rate > 0.0)
-        buildCircuitModel(model, rate);
+    followHostRate(model, controls);
     processFrames(model, controls, input, output, frames, mode);
 }
 

@@ -76,6 +76,14 @@ inline double runChain(CircuitModel& m, const AmpControls& controls, double x, d
 
 } // namespace
 
+void followHostRate(CircuitModel& model, const AmpControls& controls)
+{
+    const double rate = AmpControls::load(controls.sampleRate);
+    // A rate that is no rate leaves the model as it is.
+    if (rate != model.builtForSampleRate && std::isfinite(rate) && rate > 0.0)
+        buildCircuitModel(model, rate);
+}
+
 double processSampleExact(CircuitModel& model, const AmpControls& controls, double x)
 {
     return runChain(model, controls, x, AmpControls::load(controls.masterLevel));
@@ -110,10 +118,7 @@ void processBlockExact(CircuitModel& model, const AmpControls& controls, const f
     if (frames <= 0)
         return;
     DenormalGuard guard;
-    const double rate = AmpControls::load(controls.sampleRate);
-    // Keep the model tuned to the host's rate; a rate that is no rate leaves it as it is.
-    if (rate != model.builtForSampleRate && std::isfinite(rate) && rate > 0.0)
-        buildCircuitModel(model, rate);
+    followHostRate(model, controls);
     processFramesExact(model, controls, input, output, frames, mode);
 }
 
