@@ -14,6 +14,8 @@ struct AmpControls {
     std::atomic<double> bassLevel{0.0};
     std::atomic<double> fixedToneSetting{0.5};
     std::atomic<double> outputVolume{0.0};
+    // How many times the host rate the circuit runs at: 2, 4 or 8.
+    std::atomic<double> oversampling{2.0};
     // The host's current sample rate; the model is rebuilt for it on the audio thread.
     std::atomic<double> sampleRate{44100.0};
 

@@ -2,6 +2,7 @@
 
 #include "editor/aeffguieditor.h"
 #include "editor/quarvine_editor.h"
+#include "effect/oversampling_choice.h"
 #include "effect/parameter_taper.h"
 #include "host/plugin_main.h"
 
@@ -15,8 +16,10 @@ using quarvine::AmpControls;
 
 namespace {
 
-const char* const kParameterNames[quarvine::kNumParameters] = {"Master  ", "Drive   ", "Treble  ",
-                                                              "Middle  ", "Bass    ", "Volume  "};
+// Eight characters, the most a host's name buffer is sure to hold; the full name of the seventh is
+// in its parameter properties.
+const char* const kParameterNames[quarvine::kNumParameters] = {"Master  ", "Drive   ", "Treble  ", "Middle  ",
+                                                              "Bass    ", "Volume  ", "Oversamp"};
 
 // One input and one output pin; any other index leaves the record untouched.
 bool describePin(const char* format, VstInt32 index, VstPinProperties* properties)
@@ -42,8 +45,8 @@ Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvin
         setUniqueID(quarvine::kUniqueId);
     }
     // The order in which the defaults are set is part of the start-up sequence.
-    const VstInt32 defaultOrder[] = {quarvine::kDrive, quarvine::kMaster, quarvine::kTreble,
-                                     quarvine::kMiddle, quarvine::kBass, quarvine::kVolume};
+    const VstInt32 defaultOrder[] = {quarvine::kDrive,  quarvine::kMaster, quarvine::kTreble,    quarvine::kMiddle,
+                                     quarvine::kBass,   quarvine::kVolume, quarvine::kOversampling};
     for (VstInt32 index : defaultOrder)
         setParameter(index, quarvine::kDefaultValues[index]);
     AmpControls::store(ampControls.fixedToneSetting, 0.5);
@@ -87,6 +90,9 @@ void Quarvine::setParameter(VstInt32 index, float value)
     case quarvine::kVolume:
         AmpControls::store(ampControls.outputVolume, value);
         break;
+    case quarvine::kOversampling:
+        AmpControls::store(ampControls.oversampling, quarvine::oversamplingFactor(value));
+        break;
     default:
         break;
     }
@@ -112,6 +118,10 @@ void Quarvine::getParameterDisplay(VstInt32 index, char* text)
         *text = 0;
         return;
     }
+    if (index == quarvine::kOversampling) {
+        std::strcpy(text, quarvine::kOversamplingTexts[quarvine::oversamplingPosition(getParameter(index))]);
+        return;
+    }
     char formatted[64];
     std::snprintf(formatted, sizeof formatted, "%2.3f", static_cast<double>(getParameter(index)) * 10.0);
     formatted[8] = 0;
@@ -121,6 +131,22 @@ void Quarvine::getParameterDisplay(VstInt32 index, char* text)
 void Quarvine::getParameterLabel(VstInt32 /*index*/, char* text)
 {
     std::memcpy(text, "        ", 9);
+}
+
+bool Quarvine::getParameterProperties(VstInt32 index, VstParameterProperties* properties)
+{
+    // The six knobs keep the plain 0..1 behaviour; the switch tells hosts its three steps.
+    if (index != quarvine::kOversampling || !properties)
+        return false;
+    std::memset(properties, 0, sizeof *properties);
+    std::strcpy(properties->label, "Oversampling");
+    std::strcpy(properties->shortLabel, "Ovrsmpl");
+    properties->flags = kVstParameterUsesIntegerMinMax | kVstParameterUsesIntStep;
+    properties->minInteger = 0;
+    properties->maxInteger = quarvine::kOversamplingPositions - 1;
+    properties->stepInteger = 1;
+    properties->largeStepInteger = 1;
+    return true;
 }
 
 bool Quarvine::getEffectName(char* name)

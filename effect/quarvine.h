@@ -16,12 +16,13 @@ enum ParameterIndex : VstInt32 {
     kMiddle,
     kBass,
     kVolume,
+    kOversampling, // appended after the six: a project saved with six values loads as before
     kNumParameters
 };
 
 constexpr VstInt32 kUniqueId = fourCharCode('Q', 'u', 'a', 'r');
 constexpr VstInt32 kVendorVersion = 1000;
-constexpr float kDefaultValues[kNumParameters] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f};
+constexpr float kDefaultValues[kNumParameters] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.0f};
 
 } // namespace quarvine
 
@@ -35,6 +36,7 @@ public:
     void getParameterName(VstInt32 index, char* text) override;
     void getParameterDisplay(VstInt32 index, char* text) override;
     void getParameterLabel(VstInt32 index, char* text) override;
+    bool getParameterProperties(VstInt32 index, VstParameterProperties* properties) override;
     bool getEffectName(char* name) override;
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;

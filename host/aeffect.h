@@ -9,6 +9,7 @@
 #define VSTCALLBACK
 #endif
 
+using VstInt16 = std::int16_t;
 using VstInt32 = std::int32_t;
 using VstIntPtr = std::intptr_t;
 

@@ -9,6 +9,7 @@ constexpr int kVstMaxLabelLen = 64;
 constexpr int kVstMaxShortLabelLen = 8;
 constexpr int kVstMaxParamStrLen = 8;
 constexpr int kVstMaxProgNameLen = 24;
+constexpr int kVstMaxCategLabelLen = 24;
 constexpr int kVstMaxEffectNameLen = 32;
 constexpr int kVstMaxVendorStrLen = 64;
 constexpr int kVstMaxProductStrLen = 64;
@@ -63,11 +64,41 @@ struct VstSpeakerArrangement {
 constexpr std::size_t kSpeakerArrangementHeadSize = 8;
 static_assert(offsetof(VstSpeakerArrangement, speakers) == kSpeakerArrangementHeadSize);
 
+enum VstParameterFlags : VstInt32 {
+    kVstParameterIsSwitch = 1 << 0,
+    kVstParameterUsesIntegerMinMax = 1 << 1,
+    kVstParameterUsesFloatStep = 1 << 2,
+    kVstParameterUsesIntStep = 1 << 3,
+    kVstParameterSupportsDisplayIndex = 1 << 4,
+    kVstParameterSupportsDisplayCategory = 1 << 5,
+    kVstParameterCanRamp = 1 << 6,
+};
+
+// What a plug-in may tell about one parameter beyond its 0..1 value (effGetParameterProperties).
+struct VstParameterProperties {
+    float stepFloat;
+    float smallStepFloat;
+    float largeStepFloat;
+    char label[kVstMaxLabelLen];
+    VstInt32 flags;
+    VstInt32 minInteger;
+    VstInt32 maxInteger;
+    VstInt32 stepInteger;
+    VstInt32 largeStepInteger;
+    char shortLabel[kVstMaxShortLabelLen];
+    VstInt16 displayIndex;
+    VstInt16 category;
+    VstInt16 numParametersInCategory;
+    VstInt16 reserved;
+    char categoryLabel[kVstMaxCategLabelLen];
+    char future[16];
+};
+static_assert(sizeof(VstParameterProperties) == 152);
+
 // Records that only pass through by pointer.
 struct VstEvents;
 struct VstTimeInfo;
 struct VstVariableIo;
-struct VstParameterProperties;
 struct VstPatchChunkInfo;
 struct VstOfflineTask;
 struct VstAudioFile;

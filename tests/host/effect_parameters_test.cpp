@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -124,7 +125,8 @@ TEST_F(EffectParameters, NamesLabelsAndDisplays)
     EXPECT_EQ(name(3), "Middle  ");
     EXPECT_EQ(name(4), "Bass    ");
     EXPECT_EQ(name(5), "Volume  ");
-    EXPECT_EQ(name(6), "No Idea ");
+    EXPECT_EQ(name(6), "Oversamp");
+    EXPECT_EQ(name(7), "No Idea ");
     EXPECT_EQ(name(-1), "No Idea ");
     char label[16];
     std::memset(label, 'x', sizeof label);
@@ -172,17 +174,38 @@ TEST_F(EffectParameters, IdentityAndPins)
     EXPECT_EQ(std::memcmp(&copy, &untouched, sizeof copy), 0);
 }
 
+// The seventh parameter picks the oversampling in equal thirds; the texts are the factors, and a
+// value far off the range (no float-to-int overflow) lands on the nearest end.
+TEST_F(EffectParameters, OversamplingDefaultsTo2xAndShowsItsFactor)
+{
+    EXPECT_EQ(effect.getParameter(6), 0.0f);
+    EXPECT_EQ(display(6), "2x");
+    EXPECT_EQ(load(effect.controls().oversampling), 2.0);
+    const std::pair<float, const char*> cases[] = {{0.5f, "4x"}, {1.0f, "8x"}, {0.33f, "2x"}, {0.34f, "4x"},
+                                                   {0.67f, "8x"}, {1e30f, "8x"}, {-1e30f, "2x"}};
+    for (auto [value, text] : cases) {
+        effect.setParameter(6, value);
+        EXPECT_EQ(display(6), text) << value;
+        EXPECT_EQ(load(effect.controls().oversampling), text[0] - '0') << value;
+    }
+    VstParameterProperties properties;
+    EXPECT_TRUE(effect.getParameterProperties(6, &properties));
+    EXPECT_STREQ(properties.label, "Oversampling");
+    EXPECT_EQ(properties.maxInteger - properties.minInteger, 2);
+    EXPECT_FALSE(effect.getParameterProperties(5, &properties));
+}
+
 TEST_F(EffectParameters, IndicesOutsideTheSetAreHarmless)
 {
-    effect.setParameter(6, 0.9f);
+    effect.setParameter(7, 0.9f);
     effect.setParameter(-1, 0.9f);
     effect.setParameter(1 << 30, 0.9f);
     for (VstInt32 i = 0; i < 5; ++i)
         EXPECT_EQ(effect.getParameter(i), 0.5f);
     EXPECT_EQ(effect.getParameter(5), 1.0f);
-    EXPECT_EQ(effect.getParameter(6), 0.0f);
+    EXPECT_EQ(effect.getParameter(7), 0.0f);
     EXPECT_EQ(effect.getParameter(-1), 0.0f);
-    EXPECT_EQ(display(6), "");
+    EXPECT_EQ(display(7), "");
     EXPECT_EQ(display(-3), "");
 }
 
