@@ -3,6 +3,7 @@
 #include "gui/canimknob.h"
 #include "gui/cbitmap.h"
 #include "gui/cframe.h"
+#include "gui/csegmentswitch.h"
 #include "host/audioeffect.h"
 
 #include <new>
@@ -14,6 +15,9 @@ constexpr gui::CRect kKnobRects[QuarvineEditor::kNumKnobs] = {
     {26, 26, 76, 76},   {106, 26, 156, 76}, {187, 26, 237, 76},
     {267, 26, 317, 76}, {348, 26, 398, 76}, {428, 26, 478, 76},
 };
+
+// In the name plate, under the title; the strip draws it at this place (resources/draw_bitmaps.py).
+constexpr gui::CRect kOversamplingSwitchRect{547, 76, 637, 94};
 
 constexpr int32_t kStripFrames = 256;
 constexpr int32_t kStripFrameHeight = 50;
@@ -31,7 +35,7 @@ QuarvineEditor::QuarvineEditor(AudioEffect* effect) : AEffGUIEditor(effect)
 
 QuarvineEditor::~QuarvineEditor()
 {
-    // A frame still open would keep knobs whose listener is this editor.
+    // A frame still open would keep controls whose listener is this editor.
     close();
     background->forget();
 }
@@ -41,12 +45,17 @@ gui::CRect QuarvineEditor::knobRect(int index)
     return kKnobRects[index];
 }
 
+gui::CRect QuarvineEditor::oversamplingSwitchRect()
+{
+    return kOversamplingSwitchRect;
+}
+
 bool QuarvineEditor::open(void* parentWindow)
 {
-    // Opening twice must not strand the first frame and its knobs.
+    // Opening twice must not strand the first frame and its controls.
     close();
     guiThread.store(std::this_thread::get_id(), std::memory_order_release);
-    pendingKnobValues.store(0, std::memory_order_relaxed);
+    pendingValues.store(0, std::memory_order_relaxed);
     AEffGUIEditor::open(parentWindow);
     auto* strip = new gui::CBitmap(kKnobStripBitmapId);
     auto* newFrame = new gui::CFrame(gui::CRect(0, 0, background->getWidth(), background->getHeight()),
@@ -60,9 +69,16 @@ bool QuarvineEditor::open(void* parentWindow)
         knob->setInverseBitmap(false);
         knob->setValue(effect->getParameter(i));
         newFrame->addView(knob);
-        knobs[i].store(knob, std::memory_order_release);
+        controls[i].store(knob, std::memory_order_release);
     }
     strip->forget();
+    auto* switchStrip = new gui::CBitmap(kSwitchStripBitmapId);
+    auto* oversampling = new gui::CSegmentSwitch(kOversamplingSwitchRect, this, kOversamplingParameter,
+                                                 kOversamplingPositions, switchStrip);
+    switchStrip->forget();
+    oversampling->setValue(effect->getParameter(kOversamplingParameter));
+    newFrame->addView(oversampling);
+    controls[kOversamplingParameter].store(oversampling, std::memory_order_release);
     frame = newFrame;
     // A host's window was given but ours could not be made in it (no display, say).
     if (parentWindow && !newFrame->getSystemWindow()) {
@@ -75,8 +91,8 @@ bool QuarvineEditor::open(void* parentWindow)
 
 void QuarvineEditor::close()
 {
-    for (auto& knob : knobs)
-        knob.store(nullptr, std::memory_order_release);
+    for (auto& control : controls)
+        control.store(nullptr, std::memory_order_release);
     if (frame) {
         gui::CFrame* old = frame;
         frame = nullptr;
@@ -86,31 +102,31 @@ void QuarvineEditor::close()
 
 void QuarvineEditor::setParameter(VstInt32 index, float)
 {
-    if (static_cast<uint32_t>(index) >= kNumKnobs)
+    if (static_cast<uint32_t>(index) >= kNumControls)
         return;
     if (std::this_thread::get_id() != guiThread.load(std::memory_order_acquire)) {
         // Lock-free and allocation-free: hosts call this from their audio thread too.
-        pendingKnobValues.fetch_or(1u << index, std::memory_order_release);
+        pendingValues.fetch_or(1u << index, std::memory_order_release);
         return;
     }
-    if (gui::CAnimKnob* knob = knobs[index].load(std::memory_order_acquire))
-        knob->setValue(effect->getParameter(index));
+    if (gui::CControl* control = controls[index].load(std::memory_order_acquire))
+        control->setValue(effect->getParameter(index));
 }
 
 void QuarvineEditor::idle()
 {
-    applyPendingKnobValues();
+    applyPendingValues();
     AEffGUIEditor::idle();
 }
 
-void QuarvineEditor::applyPendingKnobValues()
+void QuarvineEditor::applyPendingValues()
 {
-    uint32_t pending = pendingKnobValues.exchange(0, std::memory_order_acquire);
-    for (int i = 0; pending != 0 && i < kNumKnobs; ++i, pending >>= 1) {
+    uint32_t pending = pendingValues.exchange(0, std::memory_order_acquire);
+    for (int i = 0; pending != 0 && i < kNumControls; ++i, pending >>= 1) {
         if (!(pending & 1u))
             continue;
-        if (gui::CAnimKnob* knob = knobs[i].load(std::memory_order_acquire))
-            knob->setValue(effect->getParameter(i));
+        if (gui::CControl* control = controls[i].load(std::memory_order_acquire))
+            control->setValue(effect->getParameter(i));
     }
 }
 
@@ -124,5 +140,10 @@ gui::CAnimKnob* QuarvineEditor::getKnob(int index) const
 {
     if (index < 0 || index >= kNumKnobs)
         return nullptr;
-    return knobs[index].load(std::memory_order_acquire);
+    return static_cast<gui::CAnimKnob*>(controls[index].load(std::memory_order_acquire));
+}
+
+gui::CSegmentSwitch* QuarvineEditor::getOversamplingSwitch() const
+{
+    return static_cast<gui::CSegmentSwitch*>(controls[kOversamplingParameter].load(std::memory_order_acquire));
 }

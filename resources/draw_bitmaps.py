@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""Draws the editor's two bitmaps: the panel (101) and the knob film strip (102).
+"""Draws the editor's bitmaps: the panel (101), the knob film strip (102) and the oversampling
+switch's strip (103).
 
-Run on demand with a Python that has Pillow; writes background.bmp and knob_strip.bmp next to
-this script. Everything is drawn at four times the size and reduced, for smooth edges. The panel
+Run on demand with a Python that has Pillow; writes background.bmp, knob_strip.bmp and
+switch_strip.bmp next to this script. Everything is drawn at four times the size and reduced, for smooth edges. The panel
 colour depends on the row only, so the corners of every knob frame match the panel wherever the
 knob sits.
 """
@@ -20,6 +21,10 @@ KNOB_LEFTS = [26, 106, 187, 267, 348, 428]
 KNOB_TOP = 26
 LABELS = ["MASTER", "DRIVE", "TREBLE", "MIDDLE", "BASS", "VOLUME"]
 START_DEG, SWEEP_DEG = 225.0, -270.0
+# The oversampling switch in the name plate: one frame per position, its label lit.
+SWITCH_LEFT, SWITCH_TOP, SWITCH_W, SWITCH_H = 547, 76, 90, 18
+SWITCH_LABELS = ["2x", "4x", "8x"]
+PLATE_CENTRE = 592
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FONT_DIRS = ["/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/truetype/liberation"]
@@ -114,12 +119,40 @@ def draw_strip():
     return strip.quantize(colors=256, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
 
 
+def draw_switch_frame(selected):
+    w, h = SWITCH_W * SCALE, SWITCH_H * SCALE
+    image = gradient_rows(w, h, SWITCH_TOP * SCALE)
+    draw = ImageDraw.Draw(image)
+    # A recessed slot with a gold rim; the selected segment is a lit gold key.
+    draw.rounded_rectangle([2, 2, w - 3, h - 3], radius=18, fill=(18, 17, 16), outline=(120, 108, 78), width=4)
+    segment = w / float(len(SWITCH_LABELS))
+    face = font("DejaVuSans-Bold.ttf", 8 * SCALE)
+    for i, text in enumerate(SWITCH_LABELS):
+        x0, x1 = i * segment, (i + 1) * segment
+        if i == selected:
+            draw.rounded_rectangle([x0 + 10, 10, x1 - 11, h - 11], radius=10, fill=(214, 192, 136))
+            colour = (34, 32, 30)
+        else:
+            colour = (150, 142, 122)
+            if i > 0 and i - 1 != selected:
+                draw.line([(x0, 18), (x0, h - 19)], fill=(70, 66, 58), width=3)
+        centred_text(draw, (x0 + x1) / 2.0, (SWITCH_H - 6) / 2.0 * SCALE, text, face, colour)
+    return image.resize((SWITCH_W, SWITCH_H), Image.LANCZOS)
+
+
+def draw_switch_strip():
+    strip = Image.new("RGB", (SWITCH_W, SWITCH_H * len(SWITCH_LABELS)))
+    for position in range(len(SWITCH_LABELS)):
+        strip.paste(draw_switch_frame(position), (0, position * SWITCH_H))
+    return strip
+
+
 def centred_text(draw, x, y, text, face, fill):
     left, top, right, bottom = draw.textbbox((0, 0), text, font=face)
     draw.text((x - (right - left) / 2.0 - left, y - top), text, font=face, fill=fill)
 
 
-def draw_background(strip):
+def draw_background(strip, switch_strip):
     w, h = PANEL_W * SCALE, PANEL_H * SCALE
     image = gradient_rows(w, h, 0)
     draw = ImageDraw.Draw(image)
@@ -133,10 +166,13 @@ def draw_background(strip):
     for left, text in zip(KNOB_LEFTS, LABELS):
         centred_text(draw, (left + KNOB / 2.0) * SCALE, 84 * SCALE, text, label, cream)
 
-    name = font("DejaVuSerif-BoldItalic.ttf", 30 * SCALE)
+    # Title and subtitle moved up to leave the switch and its caption room above the lower screws.
+    name = font("DejaVuSerif-BoldItalic.ttf", 28 * SCALE)
     sub = font("DejaVuSans.ttf", 8 * SCALE)
-    centred_text(draw, 592 * SCALE, 30 * SCALE, "Quarvine", name, gold)
-    centred_text(draw, 592 * SCALE, 76 * SCALE, "VALVE  AMPLIFIER", sub, cream)
+    caption = font("DejaVuSans.ttf", 6 * SCALE)
+    centred_text(draw, PLATE_CENTRE * SCALE, 19 * SCALE, "Quarvine", name, gold)
+    centred_text(draw, PLATE_CENTRE * SCALE, 51 * SCALE, "VALVE  AMPLIFIER", sub, cream)
+    centred_text(draw, PLATE_CENTRE * SCALE, 67 * SCALE, "OVERSAMPLING", caption, gold)
     # Two screws in the corners of the name plate.
     for x, y in ((528, 16), (656, 104), (528, 104), (656, 16)):
         cx, cy = x * SCALE, y * SCALE
@@ -149,13 +185,16 @@ def draw_background(strip):
     defaults = [127, 127, 127, 127, 127, 255]
     for left, frame in zip(KNOB_LEFTS, defaults):
         image.paste(rgb_strip.crop((0, frame * KNOB, KNOB, (frame + 1) * KNOB)), (left, KNOB_TOP))
+    image.paste(switch_strip.crop((0, 0, SWITCH_W, SWITCH_H)), (SWITCH_LEFT, SWITCH_TOP))
     return image
 
 
 def main():
     strip = draw_strip()
     strip.save(os.path.join(HERE, "knob_strip.bmp"))
-    draw_background(strip).save(os.path.join(HERE, "background.bmp"))
+    switch_strip = draw_switch_strip()
+    switch_strip.save(os.path.join(HERE, "switch_strip.bmp"))
+    draw_background(strip, switch_strip).save(os.path.join(HERE, "background.bmp"))
 
 
 if __name__ == "__main__":

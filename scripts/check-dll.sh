@@ -32,9 +32,9 @@ while read -r name; do
 done < <(awk '/DLL Name:/ { print $3 }' <<<"$headers")
 
 if [ "${CHECK_RESOURCES:-1}" = 1 ]; then
-  # The editor's two bitmaps, read from the .rsrc directory of the PE file itself.
+  # The editor's bitmaps, read from the .rsrc directory of the PE file itself.
   bitmaps=$(python3 "$(dirname "$0")/pe_bitmaps.py" "$dll" 2>&1) || fail "resource directory unreadable: $bitmaps"
-  for expected in "101 680 120 24" "102 50 12800 8"; do
+  for expected in "101 680 120 24" "102 50 12800 8" "103 90 54 24"; do
     id=${expected%% *}
     if grep -qx "$expected" <<<"$bitmaps"; then pass "bitmap resource $id is ${expected#* } (width height bits)"
     else fail "bitmap resource $id missing or wrong: $(grep "^$id " <<<"$bitmaps" || echo absent)"; fi

@@ -1,6 +1,7 @@
 #include "gui/canimknob.h"
 #include "gui/cbitmap.h"
 #include "gui/cframe.h"
+#include "gui/csegmentswitch.h"
 #include "gui/portable/portable_window.h"
 #include "recording_host.h"
 #include "scripted_input.h"
@@ -64,10 +65,11 @@ TEST_F(EditorFixture, ReportsThePanelSizeBeforeOpeningAndAnEditorFlag)
 TEST_F(EditorFixture, OpenBuildsSixKnobsAtTheirRectanglesShowingTheEffectsValues)
 {
     host.effect->setParameter(3, 0.25f);
+    host.effect->setParameter(6, 1.0f);
     ASSERT_TRUE(editor.open(&dummyParent));
     CFrame* frame = editor.getFrame();
     ASSERT_NE(frame, nullptr);
-    ASSERT_EQ(frame->getNbViews(), 6);
+    ASSERT_EQ(frame->getNbViews(), 7); // and the oversampling switch
     const int lefts[6] = {26, 106, 187, 267, 348, 428};
     for (int i = 0; i < 6; ++i) {
         auto* knob = static_cast<CAnimKnob*>(frame->getView(i));
@@ -80,6 +82,7 @@ TEST_F(EditorFixture, OpenBuildsSixKnobsAtTheirRectanglesShowingTheEffectsValues
     }
     EXPECT_EQ(editor.getKnob(3)->getValue(), 0.25f);
     EXPECT_EQ(editor.getKnob(5)->getValue(), 1.0f);
+    EXPECT_EQ(editor.getOversamplingSwitch()->getValue(), 1.0f);
     // A press on the right and bottom edge of knob 0 reaches knob 0.
     EXPECT_EQ(frame->getViewAt(CPoint(76, 76)), editor.getKnob(0));
 }
@@ -152,7 +155,7 @@ TEST_F(EditorFixture, ParameterMirroringIgnoresClosedEditorsAndBadIndices)
 {
     editor.setParameter(3, 0.9f); // closed: nothing to do
     editor.open(&dummyParent);
-    editor.setParameter(6, 0.3f);
+    editor.setParameter(7, 0.3f);
     editor.setParameter(-1, 0.3f);
     host.effect->setParameter(3, 0.75f);
     // The knob takes what the effect stored, not the value the call carried.
