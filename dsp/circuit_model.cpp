@@ -1,4 +1,5 @@
 #include "dsp/circuit_model.h"
+#include "dsp/half_band_design.h"
 
 namespace quarvine {
 
@@ -17,11 +18,33 @@ const double kTriode3Fit[21] = {85.6665619146815,      -1.670773393951679,     -
                                 -0.0001076518179232398, -0.1013353879608394,   -1.390207450574723e-05,
                                 -0.009161296554364607, -1.899704031014881e-07, -0.0001554309853862633};
 
-void buildCircuitModel(CircuitModel& model, double sampleRate)
+namespace {
+
+struct OctaveCoefficients {
+    double stage4[OctaveHalfBand::kSections];
+    double stage8[OctaveHalfBand::kSections];
+    OctaveCoefficients()
+    {
+        designHalfBand(kOctaveTransition4x, OctaveHalfBand::kSections, stage4);
+        designHalfBand(kOctaveTransition8x, OctaveHalfBand::kSections, stage8);
+    }
+};
+
+// Designed once, before the first model is built (off the audio thread).
+const OctaveCoefficients kOctaveCoefficients;
+
+} // namespace
+
+void buildCircuitModel(CircuitModel& model, double sampleRate, std::int64_t oversampling)
 {
-    const double rate = 2.0 * sampleRate;
+    const double rate = static_cast<double>(oversampling) * sampleRate;
     initHalfBandFilter(model.upsampler);
     initHalfBandFilter(model.downsampler);
+    initHalfBand(model.upsampler4, kOctaveCoefficients.stage4);
+    initHalfBand(model.downsampler4, kOctaveCoefficients.stage4);
+    initHalfBand(model.upsampler8, kOctaveCoefficients.stage8);
+    initHalfBand(model.downsampler8, kOctaveCoefficients.stage8);
+    model.oversampling = oversampling;
 
     model.triode1BiasPlateVoltage =
         initTriodeStage(model.triode1, kTriode1Fit, {12000.0, 1820.0, 2.2e-6, 220000.0, 200.0, rate});
@@ -53,6 +76,56 @@ void buildCircuitModel(CircuitModel& model, double sampleRate)
 
     model.builtForSampleRate = sampleRate;
     model.silence = SilenceTracker{};
+    model.glide = ControlGlide{};
+    // A fade under way goes on at the new rate's length.
+    OversamplingSwitch& fade = model.oversamplingSwitch;
+    fade.length = switchFadeFrames(sampleRate);
+    if (fade.position >= fade.length)
+        fade.position = fade.length - 1;
+}
+
+void rebuildCircuitModel(CircuitModel& model)
+{
+    buildCircuitModel(model, model.builtForSampleRate, model.oversampling);
+}
+
+std::int64_t requestedOversampling(const AmpControls& controls)
+{
+    const double factor = AmpControls::load(controls.oversampling);
+    return factor == 4.0 ? 4 : factor == 8.0 ? 8 : 2;
+}
+
+void beginFrames(CircuitModel& model, const AmpControls& controls)
+{
+    const std::int64_t requested = requestedOversampling(controls);
+    if (requested != model.oversampling) {
+        if (model.glide.length == 0)
+            buildCircuitModel(model, model.builtForSampleRate, requested); // nothing to fade
+        else if (model.oversamplingSwitch.phase == SwitchPhase::steady)
+            model.oversamplingSwitch = {SwitchPhase::fadingOut, 0, model.oversamplingSwitch.length};
+    }
+    retarget(model.glide, targetsOf(controls), model.builtForSampleRate);
+}
+
+void endFrames(CircuitModel& model, const AmpControls& controls, std::int64_t frames)
+{
+    advanceGlide(model.glide, frames);
+    OversamplingSwitch& fade = model.oversamplingSwitch;
+    if (fade.phase == SwitchPhase::steady)
+        return;
+    fade.position += frames;
+    if (fade.position < fade.length)
+        return;
+    fade.position = 0;
+    if (fade.phase == SwitchPhase::fadingIn) {
+        fade.phase = SwitchPhase::steady;
+        return;
+    }
+    // Silent now: the factor asked for at this moment (the same one, if the change was undone).
+    const std::int64_t requested = requestedOversampling(controls);
+    if (requested != model.oversampling)
+        buildCircuitModel(model, model.builtForSampleRate, requested);
+    fade.phase = SwitchPhase::fadingIn;
 }
 
 } // namespace quarvine

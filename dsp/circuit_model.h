@@ -3,8 +3,10 @@
 
 #include "dsp/amp_controls.h"
 #include "dsp/chain_path.h"
+#include "dsp/control_glide.h"
 #include "dsp/half_band_filter.h"
 #include "dsp/input_network.h"
+#include "dsp/oversampling_switch.h"
 #include "dsp/silence_tracker.h"
 #include "dsp/small_sections.h"
 #include "dsp/tone_stack.h"
@@ -16,7 +18,7 @@ struct CircuitModel {
     double triode1BiasPlateVoltage = 0.0;
     double triode2BiasPlateVoltage = 0.0;
     double triode3BiasPlateVoltage = 0.0;
-    double internalRate = 0.0; // twice the host rate: every block runs at this rate
+    double internalRate = 0.0; // oversampling times the host rate: every block runs at this rate
     TriodeStage67 triode1;
     TriodeStage67 triode2;
     TriodeStage1010 triode3;
@@ -32,13 +34,22 @@ struct CircuitModel {
     BiquadSection midBoostFilter;
     BiquadSection bleedShelfFilter;
     BiquadSection rumbleFilter;
-    HalfBandFilter upsampler;
-    HalfBandFilter downsampler;
+    HalfBandFilter upsampler;   // host rate to 2x
+    HalfBandFilter downsampler; // 2x to host rate
+    // The further doublings, used at 4x and 8x only.
+    OctaveHalfBand upsampler4;
+    OctaveHalfBand downsampler4;
+    OctaveHalfBand upsampler8;
+    OctaveHalfBand downsampler8;
     double builtForSampleRate = 0.0;
+    std::int64_t oversampling = 2; // 2, 4 or 8: internalRate over the host rate
     // Not part of the circuit: which build of the fast chain runs (kept across rebuilds, so that
-    // tests can pin one) and its silence detection (cleared by every build).
+    // tests can pin one), its silence detection and the controls' glide (cleared by every build),
+    // and the fade around a change of oversampling (which a build is part of).
     ChainPath chainPath = fastestChainPath();
     SilenceTracker silence;
+    ControlGlide glide;
+    OversamplingSwitch oversamplingSwitch;
 };
 
 // The valve fits of the three stages.
@@ -52,14 +63,27 @@ inline constexpr InputNetworkComponents kInputNetworkParts{2e-8, 2.082e-9, 1e-9,
 inline constexpr ToneStackComponents kToneStackParts{6.8e-10, 2.2e-8,   2.2e-8,    3e-9,   47000.0, 250000.0,
                                                      1000000.0, 25000.0, 22000.0, 100000.0, 1000000.0};
 
-// Fills every block for a host rate (the model runs at twice that rate). Allocates nothing, so the
-// audio thread may call it.
-void buildCircuitModel(CircuitModel& model, double sampleRate);
+// Fills every block for a host rate, the model running at oversampling (2, 4 or 8) times that
+// rate. Allocates nothing, so the audio thread may call it.
+void buildCircuitModel(CircuitModel& model, double sampleRate, std::int64_t oversampling = 2);
+
+// Back to the bias point at the same rates (the recovery from a non-finite value).
+void rebuildCircuitModel(CircuitModel& model);
+
+// The oversampling the controls ask for: 2, 4 or 8 (anything else counts as 2).
+std::int64_t requestedOversampling(const AmpControls& controls);
+
+// Around every stretch of frames, in both chains: beginFrames takes the control targets (starting a
+// glide) and a requested change of oversampling (starting its fade, or rebuilding at once when
+// nothing has played since the last build); endFrames moves the glide and the fade on by frames
+// and rebuilds the model between the fade out and the fade in.
+void beginFrames(CircuitModel& model, const AmpControls& controls);
+void endFrames(CircuitModel& model, const AmpControls& controls, std::int64_t frames);
 
 // Runs frames samples through the chain. Rebuilds the model first when controls.sampleRate
 // differs from the rate it was built for. Input and output may be the same buffer. Flushes
 // denormals to zero while it runs and restores the caller's floating-point mode on return.
-// This is the fast chain (model.chainPath picks its build): it reads the controls once per call,
+// This is the fast chain (model.chainPath picks its build): it reads the controls once per chunk,
 // sleeps through settled silence, and stays within 1e-6 of the exact chain's output.
 void processBlock(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                   int frames, ProcessMode mode);
@@ -70,7 +94,7 @@ void processFrames(CircuitModel& model, const AmpControls& controls, const float
                    int frames, ProcessMode mode);
 
 // The exact chain: every operation in its stated order, without fused multiply-adds, the controls
-// read sample by sample, never asleep. The reference the fast chain is tested against.
+// read and glided sample by sample, never asleep. The reference the fast chain is tested against.
 void processBlockExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
                        int frames, ProcessMode mode);
 void processFramesExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
@@ -81,7 +105,8 @@ void processFramesExact(CircuitModel& model, const AmpControls& controls, const 
 void followHostRate(CircuitModel& model, const AmpControls& controls);
 
 // One host sample through the exact chain in full precision: the value before Volume, without the
-// recovery. For comparing the chain with other computations more closely than floats allow.
+// recovery and without gliding (the controls as they stand). For comparing the chain with other
+// computations more closely than floats allow.
 double processSampleExact(CircuitModel& model, const AmpControls& controls, double x);
 
 // The two saturating shapers, safe where exp overflows.

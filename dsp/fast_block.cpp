@@ -4,6 +4,7 @@
 #include "dsp/denormal_guard.h"
 #include "dsp/fast_chain_kernel.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -91,9 +92,14 @@ void forEachState(Model& m, Visit visit)
             visit(f->previousInput[j]);
             visit(f->previousOutput[j]);
         }
+    for (auto* f : {&m.upsampler4, &m.downsampler4, &m.upsampler8, &m.downsampler8})
+        for (int j = 0; j < OctaveHalfBand::kSections; ++j) {
+            visit(f->previousInput[j]);
+            visit(f->previousOutput[j]);
+        }
 }
 
-constexpr int kStateCount = 3 + 6 + 12 + 3 + 2 + 12 + 48;
+constexpr int kStateCount = 3 + 6 + 12 + 3 + 2 + 12 + 48 + 4 * 2 * OctaveHalfBand::kSections;
 using State = std::array<double, kStateCount>;
 
 State stateOf(const CircuitModel& m)
@@ -159,10 +165,12 @@ void refreshNetworks(CircuitModel& model, const ChainSettings& s)
         refreshToneStack(model.toneStack, s.bass, s.middle, s.treble, s.fixedTone);
 }
 
-void writeOutput(const double* result, double volume, float* output, int frames, ProcessMode mode)
+// gains: Volume (and the switch's fade) per frame, or null when volume holds for the chunk.
+void writeOutput(const double* result, double volume, const double* gains, float* output, int frames,
+                 ProcessMode mode)
 {
     for (int i = 0; i < frames; ++i) {
-        double y = result[i] * volume;
+        double y = result[i] * (gains ? gains[i] : volume);
         if (!std::isfinite(y))
             y = 0.0;
         if (mode == ProcessMode::replace)
@@ -172,11 +180,59 @@ void writeOutput(const double* result, double volume, float* output, int frames,
     }
 }
 
-// Runs up to kFastChunkFrames frames; returns how many it consumed (fewer when a non-finite value
-// reset the model, so that the next chunk starts right after the reset).
-int runChunk(CircuitModel& model, Kernel kernel, const ChainSettings& settings, double volume, const float* input,
-             float* output, int frames, ProcessMode mode)
+// What one chunk runs with: the networks' controls for the whole chunk, and Master, Volume and the
+// switch's fade frame by frame where they move.
+struct ChunkControls {
+    ChainSettings settings;
+    double volume;
+    const double* gains;
+    double masters[kFastChunkSubSamples / 2];
+    double gainPerFrame[kFastChunkSubSamples / 2];
+};
+
+void prepareControls(const CircuitModel& model, int frames, ChunkControls& c)
 {
+    const ControlGlide& g = model.glide;
+    const ControlValues net = networkValues(g);
+    const ControlValues now = frameValues(g);
+    c.settings = {net.drive, net.bass, net.middle, net.treble, net.fixedTone, now.master, nullptr};
+    c.volume = now.volume;
+    c.gains = nullptr;
+    const OversamplingSwitch& fade = model.oversamplingSwitch;
+    const bool fading = fade.phase != SwitchPhase::steady;
+    if (!gliding(g) && !fading)
+        return;
+    const bool masterMoves = gliding(g) && g.from.master != g.to.master;
+    for (int i = 0; i < frames; ++i) {
+        const ControlValues at = glideValuesAt(g, g.position + i);
+        c.masters[i] = at.master;
+        c.gainPerFrame[i] = at.volume * switchGain(fade, fade.position + i);
+    }
+    if (masterMoves)
+        c.settings.masterPerFrame = c.masters;
+    c.gains = c.gainPerFrame;
+}
+
+// The frames the next chunk may take: the networks keep one set of coefficients and the fade
+// ends at a chunk's end.
+int chunkLimit(const CircuitModel& model, int frames)
+{
+    std::int64_t n = frames < fastChunkFrames(model) ? frames : fastChunkFrames(model);
+    if (gliding(model.glide))
+        n = std::min(n, framesToNextUpdate(model.glide));
+    if (model.oversamplingSwitch.phase != SwitchPhase::steady)
+        n = std::min(n, framesLeftInFade(model.oversamplingSwitch));
+    return static_cast<int>(n);
+}
+
+// Runs up to chunkLimit frames; returns how many it consumed (fewer when a non-finite value
+// reset the model, so that the next chunk starts right after the reset).
+int runChunk(CircuitModel& model, Kernel kernel, const AmpControls& controls, const float* input, float* output,
+             int frames, ProcessMode mode)
+{
+    ChunkControls c;
+    prepareControls(model, frames, c);
+    const ChainSettings& settings = c.settings;
     SilenceTracker& tracker = model.silence;
     const bool quiet = silent(input, frames);
     const bool unchanged = sameControls(tracker, settings);
@@ -184,6 +240,7 @@ int runChunk(CircuitModel& model, Kernel kernel, const ChainSettings& settings, 
         if (mode == ProcessMode::replace)
             for (int i = 0; i < frames; ++i)
                 output[i] = 0.0f;
+        endFrames(model, controls, frames);
         return frames;
     }
     tracker.asleep = false;
@@ -191,7 +248,7 @@ int runChunk(CircuitModel& model, Kernel kernel, const ChainSettings& settings, 
 
     refreshNetworks(model, settings);
     const State before = stateOf(model);
-    double result[kFastChunkFrames];
+    double result[kFastChunkSubSamples / 2];
     kernel(model, settings, input, result, frames);
 
     int bad = 0;
@@ -203,14 +260,15 @@ int runChunk(CircuitModel& model, Kernel kernel, const ChainSettings& settings, 
         restoreState(model, before);
         if (bad > 0)
             kernel(model, settings, input, result, bad);
-        buildCircuitModel(model, model.builtForSampleRate);
+        rebuildCircuitModel(model);
         remember(model.silence, settings);
         result[bad] = 0.0;
         frames = bad + 1;
     } else if (quiet && unchanged && settled(before, model)) {
         tracker.asleep = true;
     }
-    writeOutput(result, volume, output, frames, mode);
+    writeOutput(result, c.volume, c.gains, output, frames, mode);
+    endFrames(model, controls, frames);
     return frames;
 }
 
@@ -225,15 +283,13 @@ void processFrames(CircuitModel& model, const AmpControls& controls, const float
 void processFramesWith(ChainKernel kernel, CircuitModel& model, const AmpControls& controls, const float* input,
                        float* output, int frames, ProcessMode mode)
 {
-    // The controls hold for the whole call: a change made between two calls acts from the next.
-    const ChainSettings settings{AmpControls::load(controls.driveLevel),    AmpControls::load(controls.bassLevel),
-                                 AmpControls::load(controls.middleSetting), AmpControls::load(controls.trebleSetting),
-                                 AmpControls::load(controls.fixedToneSetting), AmpControls::load(controls.masterLevel)};
-    const double volume = AmpControls::load(controls.outputVolume);
+    // The controls are read before every chunk; a change made between two calls acts from the
+    // first frame of the next.
     int done = 0;
     while (done < frames) {
-        const int n = frames - done < kFastChunkFrames ? frames - done : kFastChunkFrames;
-        done += runChunk(model, kernel, settings, volume, input + done, output + done, n, mode);
+        beginFrames(model, controls);
+        const int n = chunkLimit(model, frames - done);
+        done += runChunk(model, kernel, controls, input + done, output + done, n, mode);
     }
 }
 

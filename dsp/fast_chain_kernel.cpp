@@ -482,14 +482,16 @@ template <int Depth, typename... P>
         step.template operator()<true>(n);
 }
 
-// The half-band filters: out = c (u - y) + x for each of the 12 allpass sections. The two chains
-// are independent, so section 2k of chain 0 and section 2k + 1 of chain 1 share one SSE2 register
+// The half-band filters: out = c (u - y) + x for each allpass section. The two chains are
+// independent, so section 2k of chain 0 and section 2k + 1 of chain 1 share one SSE2 register
 // (lane 0 and lane 1).
 #if defined(__SSE2__) || defined(_M_X64)
+template <int Sections>
 struct HalfBandState {
-    explicit HalfBandState(HalfBandFilter& f) : filter(f)
+    static constexpr int kPairs = Sections / 2;
+    explicit HalfBandState(PolyphaseHalfBand<Sections>& f) : filter(f)
     {
-        for (int k = 0; k < 6; ++k) {
+        for (int k = 0; k < kPairs; ++k) {
             c[k] = _mm_setr_pd(f.coefficient[2 * k], f.coefficient[2 * k + 1]);
             x[k] = _mm_setr_pd(f.previousInput[2 * k], f.previousInput[2 * k + 1]);
             y[k] = _mm_setr_pd(f.previousOutput[2 * k], f.previousOutput[2 * k + 1]);
@@ -497,7 +499,7 @@ struct HalfBandState {
     }
     ~HalfBandState()
     {
-        for (int k = 0; k < 6; ++k) {
+        for (int k = 0; k < kPairs; ++k) {
             _mm_storel_pd(&filter.previousInput[2 * k], x[k]);
             _mm_storeh_pd(&filter.previousInput[2 * k + 1], x[k]);
             _mm_storel_pd(&filter.previousOutput[2 * k], y[k]);
@@ -510,7 +512,7 @@ struct HalfBandState {
     // Chain 0 in lane 0, chain 1 in lane 1.
     Pair run(Pair p)
     {
-        for (int k = 0; k < 6; ++k) {
+        for (int k = 0; k < kPairs; ++k) {
             const Pair out = pairMadd(_mm_sub_pd(p, y[k]), c[k], x[k]);
             x[k] = p;
             y[k] = out;
@@ -519,24 +521,30 @@ struct HalfBandState {
         return p;
     }
 
-    HalfBandFilter& filter;
-    Pair c[6], x[6], y[6];
+    PolyphaseHalfBand<Sections>& filter;
+    Pair c[kPairs], x[kPairs], y[kPairs];
 };
 
 // s1 (chain 0) and s2 (chain 1) of one input sample, stored in time order.
-inline void upsampleInto(HalfBandState& up, double x, double* out) { _mm_storeu_pd(out, up.run(_mm_set1_pd(x))); }
+template <int Sections>
+inline void upsampleInto(HalfBandState<Sections>& up, double x, double* out)
+{
+    _mm_storeu_pd(out, up.run(_mm_set1_pd(x)));
+}
 
 // Chain 0 takes the later sub-sample, chain 1 the earlier.
-inline double downsampleFrom(HalfBandState& down, double first, double second)
+template <int Sections>
+inline double downsampleFrom(HalfBandState<Sections>& down, double first, double second)
 {
     const Pair p = down.run(_mm_setr_pd(second, first));
     return (_mm_cvtsd_f64(p) + _mm_cvtsd_f64(_mm_unpackhi_pd(p, p))) * 0.5;
 }
 #else
+template <int Sections>
 struct HalfBandState {
-    explicit HalfBandState(HalfBandFilter& f) : filter(f)
+    explicit HalfBandState(PolyphaseHalfBand<Sections>& f) : filter(f)
     {
-        for (int j = 0; j < 12; ++j) {
+        for (int j = 0; j < Sections; ++j) {
             c[j] = f.coefficient[j];
             x[j] = f.previousInput[j];
             y[j] = f.previousOutput[j];
@@ -544,7 +552,7 @@ struct HalfBandState {
     }
     ~HalfBandState()
     {
-        for (int j = 0; j < 12; ++j) {
+        for (int j = 0; j < Sections; ++j) {
             filter.previousInput[j] = x[j];
             filter.previousOutput[j] = y[j];
         }
@@ -554,7 +562,7 @@ struct HalfBandState {
 
     void run(double& p0, double& p1)
     {
-        for (int k = 0; k < 6; ++k) {
+        for (int k = 0; k < Sections / 2; ++k) {
             const int j0 = 2 * k, j1 = 2 * k + 1;
             const double out0 = madd(p0 - y[j0], c[j0], x[j0]);
             const double out1 = madd(p1 - y[j1], c[j1], x[j1]);
@@ -567,11 +575,12 @@ struct HalfBandState {
         }
     }
 
-    HalfBandFilter& filter;
-    double c[12], x[12], y[12];
+    PolyphaseHalfBand<Sections>& filter;
+    double c[Sections], x[Sections], y[Sections];
 };
 
-inline void upsampleInto(HalfBandState& up, double x, double* out)
+template <int Sections>
+inline void upsampleInto(HalfBandState<Sections>& up, double x, double* out)
 {
     double p0 = x, p1 = x;
     up.run(p0, p1);
@@ -579,7 +588,8 @@ inline void upsampleInto(HalfBandState& up, double x, double* out)
     out[1] = p1;
 }
 
-inline double downsampleFrom(HalfBandState& down, double first, double second)
+template <int Sections>
+inline double downsampleFrom(HalfBandState<Sections>& down, double first, double second)
 {
     double p0 = second, p1 = first;
     down.run(p0, p1);
@@ -587,22 +597,25 @@ inline double downsampleFrom(HalfBandState& down, double first, double second)
 }
 #endif
 
-} // namespace
-
-void runFastChain(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
-                  int frames)
+// One further doubling of count sub-samples, from in to out (twice as many).
+inline void expandOctave(OctaveHalfBand& filter, const double* in, double* out, int count)
 {
-    double buffer[2 * kFastChunkFrames];
-    {
-        HalfBandState up(model.upsampler);
-        for (int i = 0; i < frames; ++i) {
-            double x = static_cast<double>(input[i]);
-            if (!std::isfinite(x))
-                x = 0.0; // one bad sample must not poison the filter states for good
-            upsampleInto(up, x, buffer + 2 * i);
-        }
-    }
+    HalfBandState<OctaveHalfBand::kSections> up(filter);
+    for (int i = 0; i < count; ++i)
+        upsampleInto(up, in[i], out + 2 * i);
+}
 
+// count sub-samples back to half as many, from in to out.
+inline void reduceOctave(OctaveHalfBand& filter, const double* in, double* out, int count)
+{
+    HalfBandState<OctaveHalfBand::kSections> down(filter);
+    for (int i = 0; i < count / 2; ++i)
+        out[i] = downsampleFrom(down, in[2 * i], in[2 * i + 1]);
+}
+
+// Stages 1 to 16 (triode 1 to the output shaper) over count sub-samples in place.
+void runCircuit(CircuitModel& model, const ChainSettings& settings, double* buffer, int count, int shift)
+{
     {
         const double rate = model.internalRate;
         FastTriodePair<0, 3> triodes1And2(model.triode1, model.triode2, rate);
@@ -621,7 +634,7 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
         FastBiquad bleedShelfFilter(model.bleedShelfFilter);
         // Places 0 to 14 in chain order; the triodes (places 0, 3 and 9) are issued first, as
         // their dependency chains are the longest.
-        runPipeline<15>(buffer, 2 * frames, place<-1>(triodes1And2), place<9>(triode3), place<1>(inputNetwork),
+        runPipeline<15>(buffer, count, place<-1>(triodes1And2), place<9>(triode3), place<1>(inputNetwork),
                         place<2>(stageLowpass1), place<4>(couplingFilterA), place<5>(stageLowpass2),
                         place<6>(couplingFilterB), place<7>(shelfFilter), place<8>(stageLowpass3),
                         place<10>(softLimit), place<11>(outputCouplingFilter), place<12>(toneStack),
@@ -629,13 +642,74 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
     }
 
     // The output shaper has no memory: one plain loop over the chunk, which the compiler
-    // vectorises, keeps its exp and division out of the pipeline's steps.
-    const double fourK = (0.0075 * settings.master) * 4.0;
-    for (int i = 0; i < 2 * frames; ++i)
-        buffer[i] = fastShapeOutput(buffer[i], fourK);
+    // vectorises, keeps its exp and division out of the pipeline's steps. While Master glides,
+    // each frame's sub-samples (1 << shift of them) take that frame's value.
+    if (const double* masters = settings.masterPerFrame) {
+        for (int i = 0; i < count; ++i)
+            buffer[i] = fastShapeOutput(buffer[i], (0.0075 * masters[i >> shift]) * 4.0);
+    } else {
+        const double fourK = (0.0075 * settings.master) * 4.0;
+        for (int i = 0; i < count; ++i)
+            buffer[i] = fastShapeOutput(buffer[i], fourK);
+    }
+}
 
+// 4x and 8x: the further doublings around the circuit, the rumble filter on its own pass.
+template <int Factor>
+void runOversampled(CircuitModel& model, const ChainSettings& settings, const double* doubled, double* result,
+                    int frames)
+{
+    constexpr int shift = Factor == 4 ? 2 : 3;
+    double buffer[kFastChunkSubSamples];
+    double between[kFastChunkSubSamples / 2];
+    if constexpr (Factor == 8) {
+        expandOctave(model.upsampler4, doubled, between, 2 * frames);
+        expandOctave(model.upsampler8, between, buffer, 4 * frames);
+    } else {
+        expandOctave(model.upsampler4, doubled, buffer, 2 * frames);
+    }
+    const int count = Factor * frames;
+    runCircuit(model, settings, buffer, count, shift);
+    {
+        FastBiquad rumbleFilter(model.rumbleFilter);
+        for (int i = 0; i < count; ++i)
+            buffer[i] = rumbleFilter(buffer[i]);
+    }
+    if constexpr (Factor == 8) {
+        reduceOctave(model.downsampler8, buffer, between, count);
+        reduceOctave(model.downsampler4, between, buffer, count / 2);
+    } else {
+        reduceOctave(model.downsampler4, buffer, buffer, count);
+    }
+    HalfBandState<12> down(model.downsampler);
+    for (int i = 0; i < frames; ++i)
+        result[i] = downsampleFrom(down, buffer[2 * i], buffer[2 * i + 1]);
+}
+
+} // namespace
+
+void runFastChain(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
+                  int frames)
+{
+    double buffer[kFastChunkSubSamples];
+    double* doubled = buffer; // at 4x and 8x, the input to the further doublings
+    {
+        HalfBandState<12> up(model.upsampler);
+        for (int i = 0; i < frames; ++i) {
+            double x = static_cast<double>(input[i]);
+            if (!std::isfinite(x))
+                x = 0.0; // one bad sample must not poison the filter states for good
+            upsampleInto(up, x, doubled + 2 * i);
+        }
+    }
+    if (model.oversampling == 4)
+        return runOversampled<4>(model, settings, doubled, result, frames);
+    if (model.oversampling == 8)
+        return runOversampled<8>(model, settings, doubled, result, frames);
+
+    runCircuit(model, settings, buffer, 2 * frames, 1);
     FastBiquad rumbleFilter(model.rumbleFilter);
-    HalfBandState down(model.downsampler);
+    HalfBandState<12> down(model.downsampler);
     for (int i = 0; i < frames; ++i) {
         const double first = rumbleFilter(buffer[2 * i]);
         const double second = rumbleFilter(buffer[2 * i + 1]);

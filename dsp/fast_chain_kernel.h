@@ -14,14 +14,23 @@ struct ChainSettings {
     double treble;
     double fixedTone;
     double master;
+    // Master frame by frame while it glides; null when master holds for the whole call.
+    const double* masterPerFrame;
 };
 
-// The most frames one kernel call takes (its buffers live on the stack).
-inline constexpr int kFastChunkFrames = 256;
+// The most sub-samples one kernel call takes (its buffers live on the stack): 256 frames at 2x,
+// 128 at 4x, 64 at 8x.
+inline constexpr int kFastChunkSubSamples = 512;
 
-// Runs frames (1 to kFastChunkFrames) input samples through the chain and writes each frame's
-// downsampled result, before Volume, to result. Non-finite input samples enter as 0. The caller
-// has brought the two control-driven networks' coefficients up to date for settings.
+inline int fastChunkFrames(const CircuitModel& model)
+{
+    return kFastChunkSubSamples / static_cast<int>(model.oversampling);
+}
+
+// Runs frames (1 to fastChunkFrames) input samples through the chain at the model's oversampling
+// and writes each frame's downsampled result, before Volume, to result. Non-finite input samples
+// enter as 0. The caller has brought the two control-driven networks' coefficients up to date for
+// settings.
 namespace baseline {
 void runFastChain(CircuitModel& model, const ChainSettings& settings, const float* input, double* result,
                   int frames);

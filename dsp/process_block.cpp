@@ -29,49 +29,76 @@ double shapeOutput(double s, double masterLevel)
 
 namespace {
 
-struct Pair {
-    double a;
-    double b;
+// The sub-samples of one host sample, in time order.
+struct SubSampleBlock {
+    double s[8];
+    int count;
 };
 
-// One stage with memory: the earlier sub-sample first, so its history sees them in time order.
+// One stage with memory over every sub-sample, in time order, so its history sees them in order.
 template <typename Step>
-inline Pair both(Pair p, Step step)
+inline void each(SubSampleBlock& b, Step step)
 {
-    const double first = step(p.a);
-    const double second = step(p.b);
-    return {first, second};
+    for (int i = 0; i < b.count; ++i)
+        b.s[i] = step(b.s[i]);
 }
 
-inline double runChain(CircuitModel& m, const AmpControls& controls, double x, double masterLevel)
+template <int Sections>
+inline void expand(PolyphaseHalfBand<Sections>& f, SubSampleBlock& b)
+{
+    double doubled[8];
+    for (int i = 0; i < b.count; ++i) {
+        const SubSamples up = upsample(f, b.s[i]);
+        doubled[2 * i] = up.first;
+        doubled[2 * i + 1] = up.second;
+    }
+    b.count *= 2;
+    for (int i = 0; i < b.count; ++i)
+        b.s[i] = doubled[i];
+}
+
+template <int Sections>
+inline void reduce(PolyphaseHalfBand<Sections>& f, SubSampleBlock& b)
+{
+    b.count /= 2;
+    for (int i = 0; i < b.count; ++i)
+        b.s[i] = downsample(f, b.s[2 * i], b.s[2 * i + 1]);
+}
+
+// The networks run with net's Drive and tone controls, the output shaper with master.
+inline double runChain(CircuitModel& m, const ControlValues& net, double master, double x)
 {
     const double rate = m.internalRate;
     const SubSamples up = upsample(m.upsampler, x);
-    Pair p{up.first, up.second};
-    p = both(p, [&](double s) { return runTriodeStage(m.triode1, s, rate); });
-    p = both(p, [&](double s) {
-        return runInputNetwork(m.inputNetwork, AmpControls::load(controls.driveLevel), s);
+    SubSampleBlock p{{up.first, up.second}, 2};
+    if (m.oversampling >= 4)
+        expand(m.upsampler4, p);
+    if (m.oversampling >= 8)
+        expand(m.upsampler8, p);
+    each(p, [&](double s) { return runTriodeStage(m.triode1, s, rate); });
+    each(p, [&](double s) { return runInputNetwork(m.inputNetwork, net.drive, s); });
+    each(p, [&](double s) { return runLowPass(m.stageLowpass1, s); });
+    each(p, [&](double s) { return runTriodeStage(m.triode2, s, rate); });
+    each(p, [&](double s) { return runHighPass(m.couplingFilterA, s); });
+    each(p, [&](double s) { return runLowPass(m.stageLowpass2, 0.68 * s); });
+    each(p, [&](double s) { return runHighPass(m.couplingFilterB, s * -1.8687); });
+    each(p, [&](double s) { return runShelf(m.shelfFilter, s); });
+    each(p, [&](double s) { return runLowPass(m.stageLowpass3, s); });
+    each(p, [&](double s) { return runTriodeStage(m.triode3, s, rate); });
+    each(p, [&](double s) { return softLimit(s); });
+    each(p, [&](double s) { return runHighPass(m.outputCouplingFilter, s); });
+    each(p, [&](double s) {
+        return runToneStack(m.toneStack, net.bass, net.middle, net.treble, net.fixedTone, s);
     });
-    p = both(p, [&](double s) { return runLowPass(m.stageLowpass1, s); });
-    p = both(p, [&](double s) { return runTriodeStage(m.triode2, s, rate); });
-    p = both(p, [&](double s) { return runHighPass(m.couplingFilterA, s); });
-    p = both(p, [&](double s) { return runLowPass(m.stageLowpass2, 0.68 * s); });
-    p = both(p, [&](double s) { return runHighPass(m.couplingFilterB, s * -1.8687); });
-    p = both(p, [&](double s) { return runShelf(m.shelfFilter, s); });
-    p = both(p, [&](double s) { return runLowPass(m.stageLowpass3, s); });
-    p = both(p, [&](double s) { return runTriodeStage(m.triode3, s, rate); });
-    p = {softLimit(p.a), softLimit(p.b)};
-    p = both(p, [&](double s) { return runHighPass(m.outputCouplingFilter, s); });
-    p = both(p, [&](double s) {
-        return runToneStack(m.toneStack, AmpControls::load(controls.bassLevel),
-                            AmpControls::load(controls.middleSetting), AmpControls::load(controls.trebleSetting),
-                            AmpControls::load(controls.fixedToneSetting), s);
-    });
-    p = both(p, [&](double s) { return runBiquad(m.midBoostFilter, s); });
-    p = both(p, [&](double s) { return runBiquad(m.bleedShelfFilter, s); });
-    p = {shapeOutput(p.a, masterLevel), shapeOutput(p.b, masterLevel)};
-    p = both(p, [&](double s) { return runBiquad(m.rumbleFilter, s); });
-    return downsample(m.downsampler, p.a, p.b);
+    each(p, [&](double s) { return runBiquad(m.midBoostFilter, s); });
+    each(p, [&](double s) { return runBiquad(m.bleedShelfFilter, s); });
+    each(p, [&](double s) { return shapeOutput(s, master); });
+    each(p, [&](double s) { return runBiquad(m.rumbleFilter, s); });
+    if (m.oversampling >= 8)
+        reduce(m.downsampler8, p);
+    if (m.oversampling >= 4)
+        reduce(m.downsampler4, p);
+    return downsample(m.downsampler, p.s[0], p.s[1]);
 }
 
 } // namespace
@@ -81,12 +108,13 @@ void followHostRate(CircuitModel& model, const AmpControls& controls)
     const double rate = AmpControls::load(controls.sampleRate);
     // A rate that is no rate leaves the model as it is.
     if (rate != model.builtForSampleRate && std::isfinite(rate) && rate > 0.0)
-        buildCircuitModel(model, rate);
+        buildCircuitModel(model, rate, model.oversampling);
 }
 
 double processSampleExact(CircuitModel& model, const AmpControls& controls, double x)
 {
-    return runChain(model, controls, x, AmpControls::load(controls.masterLevel));
+    const ControlValues now = targetsOf(controls);
+    return runChain(model, now, now.master, x);
 }
 
 void processFramesExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
@@ -97,12 +125,16 @@ void processFramesExact(CircuitModel& model, const AmpControls& controls, const 
         // One bad sample must not poison the filter states for good.
         if (!std::isfinite(x))
             x = 0.0;
-        double d = processSampleExact(model, controls, x);
+        beginFrames(model, controls);
+        const ControlValues now = frameValues(model.glide);
+        const double gain = now.volume * switchGain(model.oversamplingSwitch, model.oversamplingSwitch.position);
+        double d = runChain(model, networkValues(model.glide), now.master, x);
         if (!std::isfinite(d)) {
-            buildCircuitModel(model, model.builtForSampleRate); // back to the bias point
+            rebuildCircuitModel(model); // back to the bias point
             d = 0.0;
         }
-        double y = d * AmpControls::load(controls.outputVolume);
+        endFrames(model, controls, 1);
+        double y = d * gain;
         if (!std::isfinite(y))
             y = 0.0;
         if (mode == ProcessMode::replace)
