@@ -2,14 +2,16 @@
 # Installs what this machine is missing for building and testing Quarvine (Debian packages).
 # Usage: scripts/install-deps.sh [demo|bench|all]
 #   demo:  only what the native renderer needs
-#   bench: the renderer's packages, Google Benchmark and the peer plug-ins the benchmarks compare with
+#   bench: the renderer's packages, Google Benchmark, the peer plug-ins the benchmarks compare with,
+#          FFTW and matplotlib for the sound report
 #   all:   everything for building and testing every product, the benchmarks included
 set -euo pipefail
 
 profile=${1:-all}
 packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev)
 # Peers for the speed comparison: guitarix's gx_amp (LV2, loaded through lilv) and ZamTube (VST 2).
-bench_packages=(libbenchmark-dev liblilv-dev guitarix-lv2 zam-plugins)
+# FFTW and matplotlib for the sound report and its aliasing plot (scripts/sound-report.sh).
+bench_packages=(libbenchmark-dev liblilv-dev guitarix-lv2 zam-plugins libfftw3-dev python3-matplotlib)
 if [ "$profile" = bench ] || [ "$profile" = all ]; then
   packages+=("${bench_packages[@]}")
 fi
