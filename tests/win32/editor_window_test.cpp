@@ -22,6 +22,10 @@ constexpr int kFrameSize = 50;
 constexpr int kStripFrames = 256;
 // Knob rectangles of the panel (left, top), 50 x 50 each.
 constexpr POINT kKnobs[6] = {{26, 26}, {106, 26}, {187, 26}, {267, 26}, {348, 26}, {428, 26}};
+// The oversampling switch in the name plate: 2x, 4x and 8x side by side, one strip frame each.
+constexpr RECT kSwitch{547, 76, 637, 94};
+constexpr int kSwitchHeight = kSwitch.bottom - kSwitch.top;
+constexpr VstInt32 kOversampling = 6;
 
 std::string sourcePath(const char* relative)
 {
@@ -95,6 +99,7 @@ protected:
         ASSERT_NE(module, nullptr) << error;
         background = win32_test::readBmp(sourcePath("resources/background.bmp"));
         strip = win32_test::readBmp(sourcePath("resources/knob_strip.bmp"));
+        switchStrip = win32_test::readBmp(sourcePath("resources/switch_strip.bmp"));
     }
     static void TearDownTestSuite()
     {
@@ -131,11 +136,13 @@ protected:
     static vsthost::PluginModule* module;
     static Picture background;
     static Picture strip;
+    static Picture switchStrip;
 };
 
 vsthost::PluginModule* EditorWindowTest::module = nullptr;
 Picture EditorWindowTest::background;
 Picture EditorWindowTest::strip;
+Picture EditorWindowTest::switchStrip;
 
 TEST_F(EditorWindowTest, TwoEditorsShareOneWindowClassUntilBothClose)
 {
@@ -261,6 +268,60 @@ TEST_F(EditorWindowTest, KnobDragThroughRealInputEditsThatParameterOnly)
     EXPECT_NE(frame, stripFrameFor(0.5f));
     EXPECT_EQ(mismatches(screen, kKnobs[kDrive].x, kKnobs[kDrive].y, strip, 0, frame * kFrameSize, kFrameSize,
                          kFrameSize),
+              0);
+    close(editor);
+}
+
+TEST_F(EditorWindowTest, ClickThroughRealInputOnTheEightTimesSegmentSelectsItInOneEdit)
+{
+    ASSERT_EQ(switchStrip.height, 3 * kSwitchHeight);
+    OpenEditor editor = open(60, 700);
+    ASSERT_NE(editor.editor, nullptr);
+    editor.plugin->setParameter(kOversampling, 0.0f);
+    win32_test::pumpMessages(300);
+    editor.plugin->dispatch(effEditIdle);
+    editor.plugin->clearCalls();
+
+    RECT window{};
+    GetWindowRect(editor.editor, &window);
+    // The middle of the right-hand third.
+    const POINT target{window.left + kSwitch.left + (kSwitch.right - kSwitch.left) * 5 / 6,
+                       window.top + kSwitch.top + kSwitchHeight / 2};
+    std::atomic<bool> done{false};
+    std::thread input([&] {
+        win32_test::moveCursorTo(target.x, target.y);
+        Sleep(200);
+        win32_test::pressLeft(true);
+        Sleep(100);
+        win32_test::pressLeft(false);
+        Sleep(200);
+        done = true;
+    });
+    while (!done)
+        win32_test::pumpMessages(20);
+    input.join();
+    win32_test::pumpMessages(200);
+    editor.plugin->dispatch(effEditIdle);
+    win32_test::pumpMessages(100);
+
+    EXPECT_EQ(editor.plugin->getParameter(kOversampling), 1.0f);
+    std::vector<VstInt32> sequence;
+    for (const auto& call : editor.plugin->calls()) {
+        if (call.opcode == audioMasterBeginEdit || call.opcode == audioMasterAutomate ||
+            call.opcode == audioMasterEndEdit) {
+            EXPECT_EQ(call.index, kOversampling);
+            sequence.push_back(call.opcode);
+        }
+    }
+    const std::vector<VstInt32> bracket{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit};
+    EXPECT_EQ(sequence, bracket);
+    const auto automations = editor.plugin->callsWith(audioMasterAutomate);
+    EXPECT_FLOAT_EQ(automations.empty() ? -1.0f : automations.back().opt, 1.0f);
+
+    UpdateWindow(editor.editor);
+    const Picture screen = win32_test::captureWindow(editor.editor);
+    EXPECT_EQ(mismatches(screen, kSwitch.left, kSwitch.top, switchStrip, 0, 2 * kSwitchHeight,
+                         kSwitch.right - kSwitch.left, kSwitchHeight),
               0);
     close(editor);
 }
