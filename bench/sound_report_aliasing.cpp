@@ -2,7 +2,7 @@
 #include "sound_report_signal.h"
 #include "sound_report_spectrum.h"
 
-#include <cstdio>
+#include <cmath>
 #include <fstream>
 #include <iomanip>
 #include <ostream>
@@ -76,8 +76,8 @@ bool writeAliasingCsv(const std::string& path, const std::vector<AliasingRow>& r
     file << "setting,oversampling,frequency_hz,aliasing_dbc\n";
     for (const AliasingRow& row : rows)
         for (std::size_t i = 0; i < row.dbc.size(); ++i)
-            file << '"' << row.setting << "\"," << row.factor << ',' << kAliasingTonesHz[i] << ',' << std::fixed
-                 << std::setprecision(2) << row.dbc[i] << std::defaultfloat << '\n';
+            file << '"' << row.setting << "\"," << row.factor << ',' << std::lround(kAliasingTonesHz[i]) << ','
+                 << std::fixed << std::setprecision(2) << row.dbc[i] << '\n';
     file.close();
     return static_cast<bool>(file);
 }
