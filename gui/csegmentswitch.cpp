@@ -73,7 +73,10 @@ void CSegmentSwitch::mouse(CDrawContext* context, CPoint& where, int32_t buttons
         return;
     if (buttons == -1)
         buttons = context ? context->getMouseButtons() : 0;
-    if (!(buttons & kLButton))
+    // A press reaches us only as the button state read now, and a short click can be over by
+    // then (an X11 host hands over events at its next idle call): a press with no button held
+    // counts as a left click; one with only the middle or right button held does not.
+    if (!(buttons & kLButton) && (buttons & (kMButton | kRButton)))
         return;
     select(context, segmentAt(where));
 }

@@ -35,9 +35,9 @@ struct SwitchFixture : ::testing::Test {
         host.calls.clear();
     }
 
-    void click(int32_t x)
+    void click(int32_t x, int32_t buttons = kLButton)
     {
-        input.script(kLButton, {});
+        input.script(buttons, {});
         portable::buttonDown(*frame, CPoint(x, rect.top + rect.height() / 2));
     }
     // What reached the host, idle calls left out.
@@ -96,13 +96,16 @@ TEST_F(SwitchFixture, SitsInTheNamePlateAsTheFrameLastViewWithThreeFramesOfItsHe
 TEST_F(SwitchFixture, AClickOnEachSegmentSetsItsValueInOneEditAndTheSelectedOneNothing)
 {
     const int32_t third = rect.width() / 3;
-    click(rect.right - 1); // the last pixel: 8x
+    // The last pixel: 8x. A short click is over before the press is handled: no button is down.
+    click(rect.right - 1, 0);
     expectOneEdit(1.0f);
     click(rect.left + third); // the first pixel of the middle segment: 4x
     expectOneEdit(0.5f);
     click(rect.left + third - 1); // the last pixel of the first: 2x
     expectOneEdit(0.0f);
     click(rect.left + third / 2);
+    EXPECT_TRUE(edits().empty());
+    click(rect.right - 1, kRButton);
     EXPECT_TRUE(edits().empty());
     EXPECT_EQ(host.effect->getParameter(kOversampling), 0.0f);
 }

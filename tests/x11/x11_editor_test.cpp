@@ -1,5 +1,5 @@
-// The editor of the loaded module inside a real X window: what the screen shows, a knob drag and
-// wheel turns injected with XTest, a host that has no display or destroys its window first, and
+// The editor of the loaded module inside a real X window: what the screen shows, a knob drag,
+// wheel turns and a click on the oversampling switch injected with XTest, a host that has no display or destroys its window first, and
 // repeated opening. Every test that needs a display skips without one; run under Xvfb.
 #include "display_turn.h"
 #include "tools/vsthost/vst_host.h"
@@ -43,6 +43,12 @@ constexpr int kHeight = 120;
 constexpr int kKnobLefts[6] = {26, 106, 187, 267, 348, 428};
 constexpr int kKnobTop = 26;
 constexpr int kKnobSize = 50;
+// The oversampling switch in the name plate: three segments, 2x 4x 8x, one strip frame each.
+constexpr int kSwitchLeft = 547;
+constexpr int kSwitchTop = 76;
+constexpr int kSwitchWidth = 90;
+constexpr int kSwitchHeight = 18;
+constexpr VstInt32 kOversampling = 6;
 
 // ---- Reference pictures, read here without the plug-in's decoder ------------------------------
 
@@ -91,6 +97,27 @@ const Picture& knobStrip()
 {
     static const Picture strip = readBmp(QUARVINE_SOURCE_DIR "/resources/knob_strip.bmp");
     return strip;
+}
+
+const Picture& switchStrip()
+{
+    static const Picture strip = readBmp(QUARVINE_SOURCE_DIR "/resources/switch_strip.bmp");
+    return strip;
+}
+
+// Which switch frame the screen shows; -1 when none.
+int shownSwitchPosition(const Picture& screen)
+{
+    for (int position = 0; position < 3; ++position) {
+        bool same = true;
+        for (int y = 0; y < kSwitchHeight && same; ++y)
+            for (int x = 0; x < kSwitchWidth && same; ++x)
+                same = screen.at(kSwitchLeft + x, kSwitchTop + y) ==
+                       switchStrip().at(x, position * kSwitchHeight + y);
+        if (same)
+            return position;
+    }
+    return -1;
 }
 
 const Picture& background()
@@ -436,6 +463,33 @@ TEST_F(X11EditorTest, WheelButtonsStepATenthAndAHundredthWithShift)
     }
     EXPECT_EQ(automations, 3);
     EXPECT_TRUE(idleUntil([&] { return shownFrame(capture(), 3) == expectedFrame(plugin->getParameter(3)); }));
+}
+
+TEST_F(X11EditorTest, AnXTestClickOnTheEightTimesSegmentSelectsItInOneEdit)
+{
+    ASSERT_EQ(switchStrip().height, 3 * kSwitchHeight);
+    plugin->setParameter(kOversampling, 0.0f);
+    plugin->setParameter(0, 0.5f);
+    ASSERT_TRUE(open());
+    ASSERT_TRUE(idleUntil([&] { return shownSwitchPosition(capture()) == 0; }));
+    plugin->clearCalls();
+
+    // The middle of the right-hand third.
+    moveTo(display, kSwitchLeft + kSwitchWidth * 5 / 6, kSwitchTop + kSwitchHeight / 2);
+    click(1);
+    ASSERT_TRUE(idleUntil([&] { return !edits().empty() && edits().back().opcode == audioMasterEndEdit; }));
+
+    EXPECT_EQ(plugin->getParameter(kOversampling), 1.0f);
+    const auto calls = edits();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].opcode, audioMasterBeginEdit);
+    EXPECT_EQ(calls[1].opcode, audioMasterAutomate);
+    EXPECT_EQ(calls[1].opt, 1.0f);
+    EXPECT_EQ(calls[2].opcode, audioMasterEndEdit);
+    for (const auto& call : calls)
+        EXPECT_EQ(call.index, kOversampling);
+    EXPECT_EQ(plugin->getParameter(0), 0.5f);
+    EXPECT_TRUE(idleUntil([&] { return shownSwitchPosition(capture()) == 2; }));
 }
 
 TEST_F(X11EditorTest, AHostThatDestroysItsWindowFirstCrashesNothing)
