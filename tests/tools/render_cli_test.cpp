@@ -191,6 +191,37 @@ TEST(RenderSummary, ReportsSineLevelsAnalytically)
     }
 }
 
+TEST(RenderOversampling, RefusesAnyFactorButTwoFourEightAsAUsageError)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", sine(44100, 1, 440.0, 0.5, 0.2));
+    for (const char* factor : {"3", "16", "0", "4x"}) {
+        auto result = render(dir, {"in.wav", "out.wav", "--oversampling", factor});
+        EXPECT_EQ(result.status, 2) << factor << ": " << result.err;
+        EXPECT_NE(result.err.find("--oversampling"), std::string::npos) << result.err;
+    }
+}
+
+TEST(RenderOversampling, SummaryShowsTheFactorThePlugInReportsRunning)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", sine(44100, 1, 440.0, 0.5, 0.2));
+    // The factor is shown on the speed line, and the plug-in's own display of its seventh parameter
+    // must agree: the option has to reach every instance, not only the summary.
+    for (std::string factor : {"2", "4", "8"}) {
+        std::vector<std::string> args = {"in.wav", "out.wav"};
+        if (factor != "2")
+            args.insert(args.end(), {"--oversampling", factor});
+        auto result = render(dir, args);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.out.find("oversampling " + factor + "x"), std::string::npos) << result.out;
+        auto row = result.out.find("\n   6 ");
+        ASSERT_NE(row, std::string::npos) << result.out;
+        std::string line = result.out.substr(row + 1, result.out.find('\n', row + 1) - row - 1);
+        EXPECT_NE(line.find(factor + "x"), std::string::npos) << line;
+    }
+}
+
 struct BadInvocation {
     const char* what;
     std::vector<std::string> args;
@@ -221,7 +252,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInvocation{"drive above range", {"in.wav", "out.wav", "--drive", "1.5"}},
                       BadInvocation{"volume below range", {"in.wav", "out.wav", "--volume", "-0.1"}},
                       BadInvocation{"param value out of range", {"in.wav", "out.wav", "--param", "1=2"}},
-                      BadInvocation{"param index unknown", {"in.wav", "out.wav", "--param", "6=0.5"}},
+                      BadInvocation{"param index unknown", {"in.wav", "out.wav", "--param", "7=0.5"}},
                       BadInvocation{"param malformed", {"in.wav", "out.wav", "--param", "drive"}},
                       BadInvocation{"missing plug-in", {"in.wav", "out.wav", "--plugin", "nothing.so"}},
                       BadInvocation{"demo output unwritable", {"--out", "no/such/dir/demo.wav"}}),

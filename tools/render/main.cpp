@@ -98,6 +98,10 @@ int main(int argc, char** argv)
             if (!probe.effect() || probe.effect()->uniqueID != kQuarvineId)
                 return fail("--master ... --volume apply to Quarvine only; use --param INDEX=VALUE");
         }
+        // The built plug-in always runs at the asked factor; another module only when asked, so that
+        // a peer's seventh parameter is never touched by default.
+        if (options.oversamplingGiven || !options.pluginGiven)
+            settings.oversampling = options.oversampling;
         settings.parameters.insert(settings.parameters.end(), options.parameters.begin(), options.parameters.end());
 
         const double seconds = static_cast<double>(input.frames()) / input.sampleRate;

@@ -87,6 +87,9 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options)
         ->option_text("INDEX=VALUE ...");
     app.add_option("--block", options.blockSize, "Frames per processing call (default 512)")
         ->check(CLI::Range(1, 1 << 20));
+    CLI::Option* oversampling =
+        app.add_option("--oversampling", options.oversampling, "Quarvine's oversampling factor: 2 (default), 4 or 8")
+            ->check(CLI::IsMember({2, 4, 8}));
     app.add_option("--plugin", options.pluginPath, "VST 2.4 module to load instead of libquarvine.so")
         ->check(CLI::ExistingFile);
 
@@ -103,6 +106,7 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options)
         std::cerr << "quarvine-render: " << message << "\n";
         return std::optional<int>(2);
     };
+    options.oversamplingGiven = oversampling->count() > 0;
     for (int i = 0; i < kQuarvineParameterCount; ++i)
         if (namedOptions[i]->count() > 0)
             options.named[i] = values[i];

@@ -11,6 +11,8 @@ namespace render {
 // Quarvine's parameters in index order, as the named options spell them.
 inline constexpr const char* kQuarvineParameters[] = {"master", "drive", "treble", "middle", "bass", "volume"};
 inline constexpr int kQuarvineParameterCount = 6;
+// Quarvine's seventh parameter picks the oversampling factor: 0 is 2x, 0.5 is 4x, 1 is 8x.
+inline constexpr int kOversamplingParameter = 6;
 
 struct Options {
     std::string input;        // empty: render the demo phrase
@@ -19,6 +21,8 @@ struct Options {
     std::string pluginPath;   // never empty after parsing
     bool pluginGiven = false;
     int blockSize = 512;
+    int oversampling = 2;     // 2, 4 or 8
+    bool oversamplingGiven = false;
     std::optional<float> named[kQuarvineParameterCount];
     std::vector<std::pair<int, float>> parameters;  // from --param, in command-line order
 };

@@ -1,10 +1,28 @@
 #include "render_loop.h"
 
+#include "options.h"
+
 #include <algorithm>
 #include <chrono>
 #include <memory>
 
 namespace render {
+
+namespace {
+
+float oversamplingValue(int factor)
+{
+    return factor == 8 ? 1.0f : factor == 4 ? 0.5f : 0.0f;
+}
+
+// The factor a value of the seventh parameter selects: equal thirds of the range, as the effect
+// reads it.
+int oversamplingFactor(float value)
+{
+    return value * 3.0f < 1.0f ? 2 : value * 3.0f < 2.0f ? 4 : 8;
+}
+
+} // namespace
 
 RenderResult renderAudio(const vsthost::PluginModule& module, const AudioData& input, const RenderSettings& settings)
 {
@@ -27,6 +45,14 @@ RenderResult renderAudio(const vsthost::PluginModule& module, const AudioData& i
             throw RenderError(module.path() + ": the plug-in has no processReplacing");
         if (effect->numInputs < 1 || effect->numOutputs < 1)
             throw RenderError(module.path() + ": the plug-in has no audio input or output");
+        if (settings.oversampling) {
+            if (effect->numParams > kOversamplingParameter)
+                instance->setParameter(kOversamplingParameter, oversamplingValue(*settings.oversampling));
+            else if (*settings.oversampling != 2)
+                throw RenderError(module.path() + ": the plug-in has " + std::to_string(effect->numParams) +
+                                  " parameters and no oversampling choice; --oversampling " +
+                                  std::to_string(*settings.oversampling) + " needs Quarvine's seventh parameter");
+        }
         for (auto [index, value] : settings.parameters) {
             if (index >= effect->numParams)
                 throw RenderError("parameter " + std::to_string(index) + " does not exist (the plug-in has " +
@@ -44,6 +70,11 @@ RenderResult renderAudio(const vsthost::PluginModule& module, const AudioData& i
         for (VstInt32 i = 0; i < first.effect()->numParams; ++i)
             result.parameters.push_back(
                 {i, first.getParameter(i), first.parameterName(i), first.parameterDisplay(i), first.parameterLabel(i)});
+        // Read back, so that a later --param for the same index shows as what runs.
+        if (settings.oversampling)
+            result.oversampling = first.effect()->numParams > kOversamplingParameter
+                                      ? oversamplingFactor(first.getParameter(kOversamplingParameter))
+                                      : 2;
     }
 
     // Slices of whole blocks, so the block boundaries are those of one long run.

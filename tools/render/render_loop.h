@@ -6,6 +6,7 @@
 #include "tools/vsthost/vst_host.h"
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -28,10 +29,13 @@ struct RenderResult {
     double processingSeconds = 0.0;  // inside processReplacing calls only
     std::string effectName, vendor;
     std::vector<ParameterReport> parameters;  // as the first instance reports them
+    std::optional<int> oversampling;          // the factor the first instance runs at, when set
 };
 
 struct RenderSettings {
     int blockSize = 512;
+    // 2, 4 or 8: Quarvine's seventh parameter, set before `parameters`; none leaves it alone.
+    std::optional<int> oversampling;
     std::vector<std::pair<int, float>> parameters;  // index, value; applied in order
     // Called with the fraction done, from 0 to 1.
     std::function<void(double)> progress;

@@ -81,8 +81,10 @@ void printSummary(std::ostream& out, const SummaryInput& what, const AudioData& 
         out << std::setprecision(1) << seconds / result.processingSeconds << "x real time";
     else
         out << "(too short to time)";
-    out << std::setprecision(3) << " (" << result.processingSeconds << " s processing, blocks of " << what.blockSize
-        << ")\n";
+    out << std::setprecision(3) << " (" << result.processingSeconds << " s processing, blocks of " << what.blockSize;
+    if (result.oversampling)
+        out << ", oversampling " << *result.oversampling << "x";
+    out << ")\n";
 }
 
 } // namespace render
