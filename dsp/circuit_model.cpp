@@ -54,7 +54,9 @@ void buildCircuitModel(CircuitModel& model, double sampleRate, std::int64_t over
         initTriodeStage(model.triode3, kTriode3Fit, {255000.0, 1820.0, 2.2e-6, 100000.0, 200.0, rate});
     model.internalRate = rate;
 
-    buildInputNetwork(model.inputNetwork, kInputNetworkParts, rate, model.triode1BiasPlateVoltage);
+    model.inputNetworkOffset = oversampling > 2 ? model.triode1BiasPlateVoltage : 0.0;
+    buildInputNetwork(model.inputNetwork, kInputNetworkParts, rate,
+                      model.triode1BiasPlateVoltage - model.inputNetworkOffset);
 
     initOnePoleLowPass(model.stageLowpass1, 7.125e-05, rate);
     initOnePoleLowPass(model.stageLowpass2, 4.8e-05, rate);
@@ -89,15 +91,18 @@ void rebuildCircuitModel(CircuitModel& model)
     buildCircuitModel(model, model.builtForSampleRate, model.oversampling);
 }
 
-std::int64_t requestedOversampling(const AmpControls& controls)
+std::int64_t requestedOversampling(const AmpControls& controls, double hostRate)
 {
-    const double factor = AmpControls::load(controls.oversampling);
-    return factor == 4.0 ? 4 : factor == 8.0 ? 8 : 2;
+    const double asked = AmpControls::load(controls.oversampling);
+    std::int64_t factor = asked == 4.0 ? 4 : asked == 8.0 ? 8 : 2;
+    while (factor > 2 && static_cast<double>(factor) * hostRate > kMaxInternalRate)
+        factor /= 2;
+    return factor;
 }
 
 void beginFrames(CircuitModel& model, const AmpControls& controls)
 {
-    const std::int64_t requested = requestedOversampling(controls);
+    const std::int64_t requested = requestedOversampling(controls, model.builtForSampleRate);
     if (requested != model.oversampling) {
         if (model.glide.length == 0)
             buildCircuitModel(model, model.builtForSampleRate, requested); // nothing to fade
@@ -122,7 +127,7 @@ void endFrames(CircuitModel& model, const AmpControls& controls, std::int64_t fr
         return;
     }
     // Silent now: the factor asked for at this moment (the same one, if the change was undone).
-    const std::int64_t requested = requestedOversampling(controls);
+    const std::int64_t requested = requestedOversampling(controls, model.builtForSampleRate);
     if (requested != model.oversampling)
         buildCircuitModel(model, model.builtForSampleRate, requested);
     fade.phase = SwitchPhase::fadingIn;

@@ -43,6 +43,11 @@ struct CircuitModel {
     OctaveHalfBand downsampler8;
     double builtForSampleRate = 0.0;
     std::int64_t oversampling = 2; // 2, 4 or 8: internalRate over the host rate
+    // Subtracted from the drive network's input. Its response has no DC, so taking the first
+    // stage's bias plate voltage off changes nothing in exact arithmetic; in doubles it spares
+    // the 4th-order recursion from carrying 190 V whose rounding it would amplify at the higher
+    // rates (0 at 2x, which keeps that chain as it always was).
+    double inputNetworkOffset = 0.0;
     // Not part of the circuit: which build of the fast chain runs (kept across rebuilds, so that
     // tests can pin one), its silence detection and the controls' glide (cleared by every build),
     // and the fade around a change of oversampling (which a build is part of).
@@ -70,8 +75,14 @@ void buildCircuitModel(CircuitModel& model, double sampleRate, std::int64_t over
 // Back to the bias point at the same rates (the recovery from a non-finite value).
 void rebuildCircuitModel(CircuitModel& model);
 
-// The oversampling the controls ask for: 2, 4 or 8 (anything else counts as 2).
-std::int64_t requestedOversampling(const AmpControls& controls);
+// The highest rate the circuit runs at. Above it the harmonics that could alias lie far above
+// hearing already, and the control networks' 4th-order recursions lose precision to rounding.
+inline constexpr double kMaxInternalRate = 384000.0;
+
+// The oversampling the controls ask for (2, 4 or 8; anything else counts as 2), halved while it
+// would take the circuit above kMaxInternalRate at this host rate: 8x runs up to 48 kHz, 4x up to
+// 96 kHz, and from there on 2x, today's chain, whatever the setting.
+std::int64_t requestedOversampling(const AmpControls& controls, double hostRate);
 
 // Around every stretch of frames, in both chains: beginFrames takes the control targets (starting a
 // glide) and a requested change of oversampling (starting its fade, or rebuilding at once when

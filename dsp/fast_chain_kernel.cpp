@@ -237,7 +237,7 @@ private:
 // rounding each) moves the response by more than the output may differ.
 class FastInputNetwork {
 public:
-    explicit FastInputNetwork(InputNetworkFilter& f) : filter(f), inverseA0(f.inverseA0)
+    FastInputNetwork(InputNetworkFilter& f, double inputOffset) : filter(f), inverseA0(f.inverseA0), offset(inputOffset)
     {
         for (int i = 0; i < 10; ++i)
             c[i] = f.networkCoefficients[i];
@@ -256,8 +256,9 @@ public:
     FastInputNetwork(const FastInputNetwork&) = delete;
     FastInputNetwork& operator=(const FastInputNetwork&) = delete;
 
-    double operator()(double in)
+    double operator()(double sample)
     {
+        const double in = sample - offset;
         const double feedForward = madd(c[9], x[3], madd(c[8], x[2], madd(c[7], x[1], madd(c[6], x[0], c[5] * in))));
         const double older = madd(-c[4], y[3], madd(-c[3], y[2], madd(-c[2], y[1], feedForward)));
         const double out = madd(-c[1], y[0], older) * inverseA0;
@@ -275,6 +276,7 @@ public:
 private:
     InputNetworkFilter& filter;
     double inverseA0;
+    double offset;
     double c[10];
     double x[4], y[4];
 };
@@ -619,7 +621,7 @@ void runCircuit(CircuitModel& model, const ChainSettings& settings, double* buff
     {
         const double rate = model.internalRate;
         FastTriodePair<0, 3> triodes1And2(model.triode1, model.triode2, rate);
-        FastInputNetwork inputNetwork(model.inputNetwork);
+        FastInputNetwork inputNetwork(model.inputNetwork, model.inputNetworkOffset);
         FastLowPass<false> stageLowpass1(model.stageLowpass1);
         FastHighPass<false> couplingFilterA(model.couplingFilterA);
         FastLowPass<true> stageLowpass2(model.stageLowpass2, 0.68);

@@ -76,7 +76,7 @@ inline double runChain(CircuitModel& m, const ControlValues& net, double master,
     if (m.oversampling >= 8)
         expand(m.upsampler8, p);
     each(p, [&](double s) { return runTriodeStage(m.triode1, s, rate); });
-    each(p, [&](double s) { return runInputNetwork(m.inputNetwork, net.drive, s); });
+    each(p, [&](double s) { return runInputNetwork(m.inputNetwork, net.drive, s - m.inputNetworkOffset); });
     each(p, [&](double s) { return runLowPass(m.stageLowpass1, s); });
     each(p, [&](double s) { return runTriodeStage(m.triode2, s, rate); });
     each(p, [&](double s) { return runHighPass(m.couplingFilterA, s); });
@@ -108,7 +108,7 @@ void followHostRate(CircuitModel& model, const AmpControls& controls)
     const double rate = AmpControls::load(controls.sampleRate);
     // A rate that is no rate leaves the model as it is.
     if (rate != model.builtForSampleRate && std::isfinite(rate) && rate > 0.0)
-        buildCircuitModel(model, rate, model.oversampling);
+        buildCircuitModel(model, rate, requestedOversampling(controls, rate));
 }
 
 double processSampleExact(CircuitModel& model, const AmpControls& controls, double x)

@@ -149,6 +149,35 @@ TEST_P(FastChain, ControlChangesBetweenBlocksActLikeTheExactChain)
     EXPECT_LE(largestDifference(exact, fast), 1e-6 * peakOf(exact));
 }
 
+// At 4x and 8x, with every control moving in glides and the oversampling switched back and forth
+// while the phrase plays (each switch fades through silence and rebuilds the model), the fast
+// chain still follows the exact one; at 96 kHz too, where 8x is held to 4x (384 kHz).
+TEST_P(FastChain, OversampledAndSwitchingWhileControlsGlideStaysWithinAMillionthOfThePeak)
+{
+    const std::vector<float> in = phrase(2.0);
+    for (double rate : {44100.0, 96000.0}) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(rate)) + " Hz");
+        AmpControls c;
+        setKnobs(c, kKnobSets[1], rate);
+        auto exactModel = freshModel(ChainPath::baseline);
+        auto fastModel = freshModel(GetParam());
+        std::vector<float> exact(in.size()), fast(in.size());
+        const double factors[] = {8.0, 4.0, 2.0, 8.0};
+        for (size_t pos = 0, step = 0; pos + 300 <= in.size(); pos += 300, ++step) {
+            const float knob = static_cast<float>((step * 37) % 100) / 100.0f;
+            AmpControls::store(c.driveLevel, parameterTaper(knob));
+            AmpControls::store(c.middleSetting, knob);
+            AmpControls::store(c.masterLevel, parameterTaper(1.0f - knob));
+            AmpControls::store(c.outputVolume, 0.5 + 0.5 * knob);
+            AmpControls::store(c.oversampling, factors[step / 70 % 4]);
+            processBlockExact(*exactModel, c, in.data() + pos, exact.data() + pos, 300, ProcessMode::replace);
+            processBlock(*fastModel, c, in.data() + pos, fast.data() + pos, 300, ProcessMode::replace);
+        }
+        EXPECT_EQ(fastModel->oversampling, exactModel->oversampling);
+        EXPECT_LE(largestDifference(exact, fast), 1e-6 * peakOf(exact));
+    }
+}
+
 // Loud phrase, silence long enough to fall asleep, then the phrase again.
 std::vector<float> phraseSilencePhrase(double rate, double silenceSeconds)
 {
