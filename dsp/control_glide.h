@@ -71,16 +71,21 @@ inline ControlValues frameValues(const ControlGlide& g)
 }
 
 // Drive and the tone controls for the current frame: the ramp's value at the last update point.
+// Drive and the tone controls for the current frame: the ramp's value at the last update point,
+// the target once the ramp has arrived.
 inline ControlValues networkValues(const ControlGlide& g)
 {
+    if (g.position >= g.length)
+        return g.to;
     return glideValuesAt(g, g.position - g.position % kNetworkUpdateFrames);
 }
 
-// Frames from the current one to the next network update while gliding (the chunk the fast chain
-// may run with fixed network coefficients).
+// Frames from the current one to the next network update or the ramp's end, while gliding (the
+// chunk the fast chain may run with fixed network coefficients).
 inline std::int64_t framesToNextUpdate(const ControlGlide& g)
 {
-    return kNetworkUpdateFrames - g.position % kNetworkUpdateFrames;
+    const std::int64_t toUpdate = kNetworkUpdateFrames - g.position % kNetworkUpdateFrames;
+    return std::min(toUpdate, g.length - g.position);
 }
 
 // Called before a frame with the targets as the effect holds them: a new target starts a ramp from
@@ -99,6 +104,17 @@ inline void retarget(ControlGlide& g, const ControlValues& targets, double hostR
     g.from = frameValues(g);
     g.to = targets;
     g.position = 0;
+    // Every control's travel is 0 to 1. A host may send values far outside it, which the sound
+    // takes as they come; gliding from or to one would drag it out over the whole ramp, so such a
+    // control jumps.
+    for (double ControlValues::*field : {&ControlValues::drive, &ControlValues::bass, &ControlValues::middle,
+                                         &ControlValues::treble, &ControlValues::fixedTone, &ControlValues::master,
+                                         &ControlValues::volume}) {
+        const double from = g.from.*field;
+        const double to = g.to.*field;
+        if (!(from >= 0.0 && from <= 1.0 && to >= 0.0 && to <= 1.0))
+            g.from.*field = to;
+    }
 }
 
 inline void advanceGlide(ControlGlide& g, std::int64_t frames)
