@@ -1,6 +1,9 @@
 #include "dsp/circuit_model.h"
 #include "dsp/half_band_design.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace quarvine {
 
 const double kTriode1Fit[14] = {87.4286,   0.277817,   -65.74,     0.636527,   36.1482,     0.244455,   -5.58638,
@@ -79,6 +82,7 @@ void buildCircuitModel(CircuitModel& model, double sampleRate, std::int64_t over
     model.builtForSampleRate = sampleRate;
     model.silence = SilenceTracker{};
     model.glide = ControlGlide{};
+    model.toneStackRamp = ToneStackRamp{};
     // A fade under way goes on at the new rate's length.
     OversamplingSwitch& fade = model.oversamplingSwitch;
     fade.length = switchFadeFrames(sampleRate);
@@ -110,6 +114,34 @@ void beginFrames(CircuitModel& model, const AmpControls& controls)
             model.oversamplingSwitch = {SwitchPhase::fadingOut, 0, model.oversamplingSwitch.length};
     }
     retarget(model.glide, targetsOf(controls), model.builtForSampleRate);
+    prepareToneStackRamp(model);
+}
+
+void prepareToneStackRamp(CircuitModel& model)
+{
+    const ControlGlide& g = model.glide;
+    ToneStackRamp& ramp = model.toneStackRamp;
+    const bool toneMoves = g.from.bass != g.to.bass || g.from.middle != g.to.middle ||
+                           g.from.treble != g.to.treble || g.from.fixedTone != g.to.fixedTone;
+    if (!gliding(g) || !toneMoves) {
+        ramp.subSamples = 0;
+        return;
+    }
+    const std::int64_t start = g.position - g.position % kNetworkUpdateFrames;
+    if (ramp.subSamples != 0 && ramp.segmentStart == start && g.position != 0)
+        return; // this segment is prepared already
+    const std::int64_t end = std::min(start + kNetworkUpdateFrames, g.length);
+    // The coefficient sets at both ends, from a scratch copy: the stack's own cache stays with
+    // the values it last refreshed for, so that the end of the glide refreshes it at rest.
+    ToneStackFilter scratch = model.toneStack;
+    for (auto [at, out] : {std::pair{start, ramp.from}, std::pair{end, ramp.to}}) {
+        const ControlValues v = glideValuesAt(g, at);
+        refreshToneStack(scratch, v.bass, v.middle, v.treble, v.fixedTone);
+        for (int i = 0; i < 10; ++i)
+            out[i] = scratch.runtimeCoefficients[i];
+    }
+    ramp.segmentStart = start;
+    ramp.subSamples = (end - start) * model.oversampling;
 }
 
 void endFrames(CircuitModel& model, const AmpControls& controls, std::int64_t frames)

@@ -10,6 +10,7 @@
 #include "dsp/silence_tracker.h"
 #include "dsp/small_sections.h"
 #include "dsp/tone_stack.h"
+#include "dsp/tone_stack_ramp.h"
 #include "dsp/triode_stage.h"
 
 namespace quarvine {
@@ -54,6 +55,7 @@ struct CircuitModel {
     ChainPath chainPath = fastestChainPath();
     SilenceTracker silence;
     ControlGlide glide;
+    ToneStackRamp toneStackRamp;
     OversamplingSwitch oversamplingSwitch;
 };
 
@@ -90,6 +92,10 @@ std::int64_t requestedOversampling(const AmpControls& controls, double hostRate)
 // and rebuilds the model between the fade out and the fade in.
 void beginFrames(CircuitModel& model, const AmpControls& controls);
 void endFrames(CircuitModel& model, const AmpControls& controls, std::int64_t frames);
+
+// Sets up the tone stack's coefficient ramp for the glide's current network segment (beginFrames
+// calls it).
+void prepareToneStackRamp(CircuitModel& model);
 
 // Runs frames samples through the chain. Rebuilds the model first when controls.sampleRate
 // differs from the rate it was built for. Input and output may be the same buffer. Flushes

@@ -160,6 +160,8 @@ void refreshNetworks(CircuitModel& model, const ChainSettings& s)
 {
     if (s.drive != model.inputNetwork.cachedDrive)
         refreshInputNetwork(model.inputNetwork, s.drive);
+    if (s.toneStackRamp)
+        return; // the ramp brings its own coefficients
     const double* cached = model.toneStack.cachedControls;
     if (s.bass != cached[0] || s.middle != cached[1] || s.treble != cached[2] || s.fixedTone != cached[3])
         refreshToneStack(model.toneStack, s.bass, s.middle, s.treble, s.fixedTone);
@@ -195,7 +197,11 @@ void prepareControls(const CircuitModel& model, int frames, ChunkControls& c)
     const ControlGlide& g = model.glide;
     const ControlValues net = networkValues(g);
     const ControlValues now = frameValues(g);
-    c.settings = {net.drive, net.bass, net.middle, net.treble, net.fixedTone, now.master, nullptr};
+    c.settings = {net.drive, net.bass, net.middle, net.treble, net.fixedTone, now.master, nullptr, nullptr, 0};
+    if (const ToneStackRamp& ramp = model.toneStackRamp; ramp.subSamples != 0) {
+        c.settings.toneStackRamp = &ramp;
+        c.settings.toneStackRampIndex = (g.position - ramp.segmentStart) * model.oversampling;
+    }
     c.volume = now.volume;
     c.gains = nullptr;
     const OversamplingSwitch& fade = model.oversamplingSwitch;

@@ -314,6 +314,38 @@ private:
     double s[4];
 };
 
+// The tone stack while its controls glide: each sub-sample takes its coefficients from the ramp,
+// as the exact chain computes them, and runs the exact chain's order of operations.
+class RampedToneStack {
+public:
+    RampedToneStack(ToneStackFilter& f, const ToneStackRamp& r, std::int64_t firstIndex)
+        : filter(f), ramp(r), index(firstIndex)
+    {
+    }
+    RampedToneStack(const RampedToneStack&) = delete;
+    RampedToneStack& operator=(const RampedToneStack&) = delete;
+
+    double operator()(double x)
+    {
+        const double t = static_cast<double>(++index) / static_cast<double>(ramp.subSamples);
+        double c[10];
+        for (int i = 0; i < 10; ++i)
+            c[i] = ramp.from[i] + (ramp.to[i] - ramp.from[i]) * t;
+        double* s = filter.filterState;
+        const double y = c[5] * x + s[0];
+        s[0] = c[6] * x + s[1] - c[1] * y;
+        s[1] = c[7] * x + s[2] - c[2] * y;
+        s[2] = c[8] * x + s[3] - c[3] * y;
+        s[3] = c[9] * x + s[4] - c[4] * y;
+        return y;
+    }
+
+private:
+    ToneStackFilter& filter;
+    const ToneStackRamp& ramp;
+    std::int64_t index;
+};
+
 class FastBiquad {
 public:
     explicit FastBiquad(BiquadSection& f)
@@ -615,32 +647,43 @@ inline void reduceOctave(OctaveHalfBand& filter, const double* in, double* out, 
         out[i] = downsampleFrom(down, in[2 * i], in[2 * i + 1]);
 }
 
+// Stages 1 to 15 (triode 1 to the bleed shelf) over count sub-samples in place; the tone stack
+// is the one given (fixed coefficients, or the glide's ramp).
+template <typename ToneStack>
+void runPipelineStages(CircuitModel& model, double* buffer, int count, ToneStack& toneStack)
+{
+    const double rate = model.internalRate;
+    FastTriodePair<0, 3> triodes1And2(model.triode1, model.triode2, rate);
+    FastInputNetwork inputNetwork(model.inputNetwork, model.inputNetworkOffset);
+    FastLowPass<false> stageLowpass1(model.stageLowpass1);
+    FastHighPass<false> couplingFilterA(model.couplingFilterA);
+    FastLowPass<true> stageLowpass2(model.stageLowpass2, 0.68);
+    FastHighPass<true> couplingFilterB(model.couplingFilterB, -1.8687);
+    FastShelf shelfFilter(model.shelfFilter);
+    FastLowPass<false> stageLowpass3(model.stageLowpass3);
+    FastTriode<21> triode3(model.triode3, rate);
+    auto softLimit = [](double s) { return fastSoftLimit(s); };
+    FastHighPass<false> outputCouplingFilter(model.outputCouplingFilter);
+    FastBiquad midBoostFilter(model.midBoostFilter);
+    FastBiquad bleedShelfFilter(model.bleedShelfFilter);
+    // Places 0 to 14 in chain order; the triodes (places 0, 3 and 9) are issued first, as their
+    // dependency chains are the longest.
+    runPipeline<15>(buffer, count, place<-1>(triodes1And2), place<9>(triode3), place<1>(inputNetwork),
+                    place<2>(stageLowpass1), place<4>(couplingFilterA), place<5>(stageLowpass2),
+                    place<6>(couplingFilterB), place<7>(shelfFilter), place<8>(stageLowpass3),
+                    place<10>(softLimit), place<11>(outputCouplingFilter), place<12>(toneStack),
+                    place<13>(midBoostFilter), place<14>(bleedShelfFilter));
+}
+
 // Stages 1 to 16 (triode 1 to the output shaper) over count sub-samples in place.
 void runCircuit(CircuitModel& model, const ChainSettings& settings, double* buffer, int count, int shift)
 {
-    {
-        const double rate = model.internalRate;
-        FastTriodePair<0, 3> triodes1And2(model.triode1, model.triode2, rate);
-        FastInputNetwork inputNetwork(model.inputNetwork, model.inputNetworkOffset);
-        FastLowPass<false> stageLowpass1(model.stageLowpass1);
-        FastHighPass<false> couplingFilterA(model.couplingFilterA);
-        FastLowPass<true> stageLowpass2(model.stageLowpass2, 0.68);
-        FastHighPass<true> couplingFilterB(model.couplingFilterB, -1.8687);
-        FastShelf shelfFilter(model.shelfFilter);
-        FastLowPass<false> stageLowpass3(model.stageLowpass3);
-        FastTriode<21> triode3(model.triode3, rate);
-        auto softLimit = [](double s) { return fastSoftLimit(s); };
-        FastHighPass<false> outputCouplingFilter(model.outputCouplingFilter);
+    if (settings.toneStackRamp) {
+        RampedToneStack toneStack(model.toneStack, *settings.toneStackRamp, settings.toneStackRampIndex);
+        runPipelineStages(model, buffer, count, toneStack);
+    } else {
         FastToneStack toneStack(model.toneStack);
-        FastBiquad midBoostFilter(model.midBoostFilter);
-        FastBiquad bleedShelfFilter(model.bleedShelfFilter);
-        // Places 0 to 14 in chain order; the triodes (places 0, 3 and 9) are issued first, as
-        // their dependency chains are the longest.
-        runPipeline<15>(buffer, count, place<-1>(triodes1And2), place<9>(triode3), place<1>(inputNetwork),
-                        place<2>(stageLowpass1), place<4>(couplingFilterA), place<5>(stageLowpass2),
-                        place<6>(couplingFilterB), place<7>(shelfFilter), place<8>(stageLowpass3),
-                        place<10>(softLimit), place<11>(outputCouplingFilter), place<12>(toneStack),
-                        place<13>(midBoostFilter), place<14>(bleedShelfFilter));
+        runPipelineStages(model, buffer, count, toneStack);
     }
 
     // The output shaper has no memory: one plain loop over the chunk, which the compiler

@@ -16,6 +16,10 @@ struct ChainSettings {
     double master;
     // Master frame by frame while it glides; null when master holds for the whole call.
     const double* masterPerFrame;
+    // While the tone controls glide: the coefficient ramp and the index of the call's first
+    // sub-sample in its segment; null at rest.
+    const ToneStackRamp* toneStackRamp;
+    std::int64_t toneStackRampIndex;
 };
 
 // The most sub-samples one kernel call takes (its buffers live on the stack): 256 frames at 2x,

@@ -65,8 +65,9 @@ inline void reduce(PolyphaseHalfBand<Sections>& f, SubSampleBlock& b)
         b.s[i] = downsample(f, b.s[2 * i], b.s[2 * i + 1]);
 }
 
-// The networks run with net's Drive and tone controls, the output shaper with master.
-inline double runChain(CircuitModel& m, const ControlValues& net, double master, double x)
+// The networks run with net's Drive and tone controls (or, when ramped, the tone stack with the
+// glide's coefficient ramp), the output shaper with master.
+inline double runChain(CircuitModel& m, const ControlValues& net, double master, double x, bool ramped)
 {
     const double rate = m.internalRate;
     const SubSamples up = upsample(m.upsampler, x);
@@ -87,9 +88,18 @@ inline double runChain(CircuitModel& m, const ControlValues& net, double master,
     each(p, [&](double s) { return runTriodeStage(m.triode3, s, rate); });
     each(p, [&](double s) { return softLimit(s); });
     each(p, [&](double s) { return runHighPass(m.outputCouplingFilter, s); });
-    each(p, [&](double s) {
-        return runToneStack(m.toneStack, net.bass, net.middle, net.treble, net.fixedTone, s);
-    });
+    if (const ToneStackRamp& ramp = m.toneStackRamp; ramped && ramp.subSamples != 0) {
+        std::int64_t index = (m.glide.position - ramp.segmentStart) * m.oversampling;
+        each(p, [&](double s) {
+            double c[10];
+            toneStackRampAt(ramp, index++, c);
+            return runToneStackWith(m.toneStack, c, s);
+        });
+    } else {
+        each(p, [&](double s) {
+            return runToneStack(m.toneStack, net.bass, net.middle, net.treble, net.fixedTone, s);
+        });
+    }
     each(p, [&](double s) { return runBiquad(m.midBoostFilter, s); });
     each(p, [&](double s) { return runBiquad(m.bleedShelfFilter, s); });
     each(p, [&](double s) { return shapeOutput(s, master); });
@@ -114,7 +124,7 @@ void followHostRate(CircuitModel& model, const AmpControls& controls)
 double processSampleExact(CircuitModel& model, const AmpControls& controls, double x)
 {
     const ControlValues now = targetsOf(controls);
-    return runChain(model, now, now.master, x);
+    return runChain(model, now, now.master, x, false);
 }
 
 void processFramesExact(CircuitModel& model, const AmpControls& controls, const float* input, float* output,
@@ -128,7 +138,7 @@ void processFramesExact(CircuitModel& model, const AmpControls& controls, const 
         beginFrames(model, controls);
         const ControlValues now = frameValues(model.glide);
         const double gain = now.volume * switchGain(model.oversamplingSwitch, model.oversamplingSwitch.position);
-        double d = runChain(model, networkValues(model.glide), now.master, x);
+        double d = runChain(model, networkValues(model.glide), now.master, x, true);
         if (!std::isfinite(d)) {
             rebuildCircuitModel(model); // back to the bias point
             d = 0.0;

@@ -39,6 +39,18 @@ void evaluateToneStackPolynomials(const ToneStackFilter& filter, double b, doubl
 
 void refreshToneStack(ToneStackFilter& filter, double b, double m, double t, double h);
 
+// The recursion with the coefficients c (Z0, alpha1..4, beta0..4), in transposed direct form II.
+inline double runToneStackWith(ToneStackFilter& filter, const double* c, double x)
+{
+    double* s = filter.filterState;
+    const double y = c[5] * x + s[0];
+    s[0] = c[6] * x + s[1] - c[1] * y;
+    s[1] = c[7] * x + s[2] - c[2] * y;
+    s[2] = c[8] * x + s[3] - c[3] * y;
+    s[3] = c[9] * x + s[4] - c[4] * y;
+    return y;
+}
+
 inline double runToneStack(ToneStackFilter& filter, double b, double m, double t, double h, double x)
 {
     const double* cached = filter.cachedControls;
