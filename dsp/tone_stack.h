@@ -56,14 +56,7 @@ inline double runToneStack(ToneStackFilter& filter, double b, double m, double t
     const double* cached = filter.cachedControls;
     if (b != cached[0] || m != cached[1] || t != cached[2] || h != cached[3])
         refreshToneStack(filter, b, m, t, h);
-    const double* c = filter.runtimeCoefficients;
-    double* s = filter.filterState;
-    const double y = c[5] * x + s[0];
-    s[0] = c[6] * x + s[1] - c[1] * y;
-    s[1] = c[7] * x + s[2] - c[2] * y;
-    s[2] = c[8] * x + s[3] - c[3] * y;
-    s[3] = c[9] * x + s[4] - c[4] * y;
-    return y;
+    return runToneStackWith(filter, filter.runtimeCoefficients, x);
 }
 
 } // namespace quarvine
