@@ -1,12 +1,13 @@
 // The cubic taper of Master, Drive and Bass, clamped to the range the circuit model expects.
 #pragma once
 
+#include "dsp/control_taper.h"
+
 namespace quarvine {
 
 inline double parameterTaper(float value)
 {
-    double v = value;
-    double t = 1.1426 * v * v * v - 0.1662 * v * v + 0.0229 * v;
+    double t = taperLaw(value);
     if (t < 0.0001)
         t = 0.0001;
     if (t > 0.9999)

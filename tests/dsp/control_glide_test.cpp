@@ -99,6 +99,38 @@ TEST(ControlGlide, DriveNetworkRefreshesEveryThirtyTwoFramesOnTheWayAndEndsOnThe
     EXPECT_EQ(seen.size(), static_cast<size_t>((kGlideFrames + 31) / 32 + 1));
 }
 
+
+// A host automating Master in even knob steps, one per 512-frame block, 0.2 to 1 over 172 blocks.
+// Gliding along the knob's travel, the level bends only as the cubic law does once the ramp has
+// caught up: at most law''(1) * (0.8 / 88064)^2 = 5.4e-10 per frame squared. A straight line
+// between the steps' levels would bend at every block edge by about law'' * (0.8 / 172)^2 / 882,
+// 6e-8 and more: the zipper a sweep makes audible.
+TEST(ControlGlide, MasterAutomatedInEvenStepsRisesWithoutBendsAndEndsOnTheTarget)
+{
+    ControlGlide g;
+    auto targets = [](float knob) {
+        ControlValues v;
+        v.master = parameterTaper(knob);
+        return v;
+    };
+    retarget(g, targets(0.2f), kRate);
+    std::vector<double> level;
+    for (int block = 0; block < 172 + 2; ++block) {
+        const float knob = 0.2f + 0.8f * std::min(1.0f, static_cast<float>(block) / 172.0f);
+        retarget(g, targets(knob), kRate);
+        for (int i = 0; i < 512; ++i) {
+            level.push_back(frameValues(g).master);
+            advanceGlide(g, 1);
+        }
+    }
+    for (size_t n = 1; n < level.size(); ++n)
+        ASSERT_GE(level[n], level[n - 1]) << n;
+    double largestBend = 0.0;
+    for (size_t n = 20 * 512; n + 2 < 172 * 512; ++n)
+        largestBend = std::max(largestBend, std::abs(level[n + 2] - 2.0 * level[n + 1] + level[n]));
+    EXPECT_LT(largestBend, 1e-8);
+    EXPECT_EQ(level.back(), parameterTaper(1.0f));
+}
 // Switching the oversampling while a tone plays: finite, through silence, without a click, and
 // then at the new rate.
 TEST(OversamplingSwitch, FadesThroughSilenceWithoutAClickAndRebuildsAtTheNewRate)
