@@ -8,7 +8,7 @@
 set -euo pipefail
 
 profile=${1:-all}
-packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev)
+packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev lv2-dev)
 # Peers for the speed comparison: guitarix's gx_amp (LV2, loaded through lilv) and ZamTube (VST 2).
 # FFTW and matplotlib for the sound report and its aliasing plot (scripts/sound-report.sh).
 bench_packages=(libbenchmark-dev liblilv-dev guitarix-lv2 zam-plugins libfftw3-dev python3-matplotlib)
