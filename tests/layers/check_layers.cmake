@@ -33,6 +33,16 @@ foreach(layer host dsp gui editor effect lv2)
   endforeach()
 endforeach()
 
+# The panel is the editor that every format shows: it may not learn the VST interface.
+file(GLOB panel_sources "${SOURCE_DIR}/editor/amp_panel.*" "${SOURCE_DIR}/editor/parameter_owner.h")
+foreach(source ${panel_sources})
+  file(STRINGS "${source}" includes REGEX "^#include \"host/")
+  if(includes)
+    file(RELATIVE_PATH where "${SOURCE_DIR}" "${source}")
+    list(APPEND violations "${where} includes the VST host layer")
+  endif()
+endforeach()
+
 if(violations)
   list(JOIN violations "\n  " text)
   message(FATAL_ERROR "layering broken:\n  ${text}")

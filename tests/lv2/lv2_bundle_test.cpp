@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -153,6 +154,22 @@ TEST_F(BundleTest, OversamplingIsAnIntegerEnumerationWhoseStepsShowAsTheVstDispl
     lilv_node_free(def);
     lilv_node_free(min);
     lilv_node_free(max);
+}
+
+TEST_F(BundleTest, OffersAnX11UiWhoseLibraryIsInTheBundle)
+{
+    LilvUIs* uis = lilv_plugin_get_uis(world.plugin());
+    LilvNode* id = world.uri("urn:orn:quarvine#ui");
+    const LilvUI* ui = lilv_uis_get_by_uri(uis, id);
+    ASSERT_NE(ui, nullptr);
+    LilvNode* x11 = world.uri("http://lv2plug.in/ns/extensions/ui#X11UI");
+    EXPECT_TRUE(lilv_ui_is_a(ui, x11));
+    char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
+    EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    lilv_free(path);
+    lilv_node_free(x11);
+    lilv_node_free(id);
+    lilv_uis_free(uis);
 }
 
 } // namespace
