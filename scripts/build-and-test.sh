@@ -90,7 +90,7 @@ if [ $rc -eq 0 ] && [ -x "$out/release/tools/validate/quarvine-validate" ]; then
 fi
 if [ $rc -eq 0 ]; then
   # The LV2 bundle in real hosts; each stage starts and stops what it needs.
-  for host in lv2apply jalv; do
+  for host in lv2apply jalv ardour; do
     step "LV2 bundle in $host"
     timeout -k 10 600 scripts/lv2-hosts.sh "$out/release" $host
     record "quarvine.lv2 in $host" $?

@@ -133,8 +133,48 @@ stage_jalv() {
   echo "jalv: the panel showed the host's values, and a drag set treble to 5/6"
 }
 
+start_jack() {
+  export JACK_DEFAULT_SERVER="quarvine-$$" JACK_NO_AUDIO_RESERVATION=1
+  start 300 jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 >"$work/jackd.log" 2>&1
+  timeout 20 jack_wait -w -t 15 -s "$JACK_DEFAULT_SERVER" >/dev/null || fail "jackd did not start"
+}
+
+# Ardour's headless Lua session loads the plug-in into a track and lists its parameters. Debian's
+# Ardour has no dummy backend and its headless interpreter cannot import or export audio, so the
+# sound itself is checked in lv2apply and through lilv, not here.
+stage_ardour() {
+  command -v ardour7-lua >/dev/null || fail "ardour7-lua not installed (package ardour)"
+  start_jack
+  cat >"$work/load.lua" <<LUA
+AudioEngine:set_backend("JACK", "", "")
+local s = create_session("$work/session", "session", 44100)
+if not s then print("no session") return end
+local track = s:new_audio_track(1, 1, nil, 1, "amp", ARDOUR.PresentationInfo.max_order,
+                                ARDOUR.TrackMode.Normal, true):front()
+local p = ARDOUR.LuaAPI.new_plugin(s, "urn:orn:quarvine", ARDOUR.PluginType.LV2, "")
+if p:isnil() then print("no plugin") close_session() return end
+track:add_processor_by_index(p, 0, nil, true)
+local insert = p:to_insert()
+local plugin = insert:plugin(0)
+for i = 0, plugin:parameter_count() - 1 do
+  if plugin:parameter_is_input(i) and plugin:parameter_is_control(i) then
+    local value = ARDOUR.LuaAPI.get_plugin_insert_param(insert, i, false)
+    print(string.format("parameter %s=%g", plugin:parameter_label(i), value))
+  end
+end
+close_session()
+LUA
+  timeout -k 5 120 ardour7-lua "$work/load.lua" >"$work/ardour.log" 2>&1
+  grep '^parameter ' "$work/ardour.log" | tee "$work/parameters"
+  # The parameter table: names and defaults as the VST module has them.
+  printf 'parameter %s\n' Master=0.5 Drive=0.5 Treble=0.5 Middle=0.5 Bass=0.5 Volume=1 Oversampling=0 >"$work/expected"
+  diff "$work/expected" "$work/parameters" || { tail -20 "$work/ardour.log"; fail "Ardour shows other parameters"; }
+  echo "ardour: the plug-in loads into a track with the module's seven parameters"
+}
+
 case "$stage" in
   lv2apply) stage_lv2apply ;;
   jalv) stage_jalv ;;
+  ardour) stage_ardour ;;
   *) fail "unknown stage (lv2apply, jalv or ardour)" ;;
 esac
