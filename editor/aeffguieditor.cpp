@@ -63,6 +63,16 @@ bool AEffGUIEditor::setKnobMode(VstInt32 val)
     return true;
 }
 
+float AEffGUIEditor::parameterValue(int index)
+{
+    return effect->getParameter(index);
+}
+
+void AEffGUIEditor::editParameter(int index, float value)
+{
+    effect->setParameterAutomated(index, value);
+}
+
 void AEffGUIEditor::beginEdit(VstInt32 index)
 {
     static_cast<AudioEffectX*>(effect)->beginEdit(index);

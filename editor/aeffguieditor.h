@@ -1,7 +1,8 @@
-// Editor base that owns the frame, throttles idle work and brackets edits towards the host.
+// The VST editor base: holds the frame, throttles idle work, and owns the parameters for a
+// panel by passing its edits and their brackets to the host as automation.
 #pragma once
 
-#include "gui/cframe_owner.h"
+#include "editor/parameter_owner.h"
 #include "host/aeffeditor.h"
 
 namespace gui {
@@ -9,7 +10,7 @@ class CFrame;
 }
 
 // AEffEditor comes first, so the editor's address is the object's own (views hand it out).
-class AEffGUIEditor : public AEffEditor, public gui::CFrameOwner {
+class AEffGUIEditor : public AEffEditor, public ParameterOwner {
 public:
     explicit AEffGUIEditor(AudioEffect* owner);
     ~AEffGUIEditor() override;
@@ -25,6 +26,10 @@ public:
     virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
     virtual void beginEdit(VstInt32 index);
     virtual void endEdit(VstInt32 index);
+    // The panel's parameters are the effect's.
+    float parameterValue(int index) override;
+    void editParameter(int index, float value) override;
+
     // The idle pass a modal knob drag runs on every turn of its loop.
     virtual void doIdleStuff();
 

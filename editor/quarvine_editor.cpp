@@ -1,149 +1,46 @@
 #include "editor/quarvine_editor.h"
 
-#include "gui/canimknob.h"
-#include "gui/cbitmap.h"
 #include "gui/cframe.h"
-#include "gui/csegmentswitch.h"
-#include "host/audioeffect.h"
-
-#include <new>
-
-namespace {
-
-// The panel's knob positions; the steps between them are 80 and 81 pixels.
-constexpr gui::CRect kKnobRects[QuarvineEditor::kNumKnobs] = {
-    {26, 26, 76, 76},   {106, 26, 156, 76}, {187, 26, 237, 76},
-    {267, 26, 317, 76}, {348, 26, 398, 76}, {428, 26, 478, 76},
-};
-
-// In the name plate, under the title; the strip draws it at this place (resources/draw_bitmaps.py).
-constexpr gui::CRect kOversamplingSwitchRect{547, 76, 637, 94};
-
-constexpr int32_t kStripFrames = 256;
-constexpr int32_t kStripFrameHeight = 50;
-
-} // namespace
 
 QuarvineEditor::QuarvineEditor(AudioEffect* effect) : AEffGUIEditor(effect)
 {
-    background = new gui::CBitmap(kBackgroundBitmapId);
     rect.top = 0;
     rect.left = 0;
-    rect.bottom = static_cast<int16_t>(background->getHeight());
-    rect.right = static_cast<int16_t>(background->getWidth());
+    rect.bottom = static_cast<int16_t>(panel.height());
+    rect.right = static_cast<int16_t>(panel.width());
 }
 
 QuarvineEditor::~QuarvineEditor()
 {
-    // A frame still open would keep controls whose listener is this editor.
     close();
-    background->forget();
-}
-
-gui::CRect QuarvineEditor::knobRect(int index)
-{
-    return kKnobRects[index];
-}
-
-gui::CRect QuarvineEditor::oversamplingSwitchRect()
-{
-    return kOversamplingSwitchRect;
 }
 
 bool QuarvineEditor::open(void* parentWindow)
 {
-    // Opening twice must not strand the first frame and its controls.
     close();
-    guiThread.store(std::this_thread::get_id(), std::memory_order_release);
-    pendingValues.store(0, std::memory_order_relaxed);
     AEffGUIEditor::open(parentWindow);
-    auto* strip = new gui::CBitmap(kKnobStripBitmapId);
-    auto* newFrame = new gui::CFrame(gui::CRect(0, 0, background->getWidth(), background->getHeight()),
-                                     parentWindow, this);
-    newFrame->setBackground(background);
-    for (int i = 0; i < kNumKnobs; ++i) {
-        gui::CAnimKnob* knob =
-            i == 0 ? new gui::CAnimKnob(kKnobRects[i], this, i, kStripFrames, kStripFrameHeight, strip)
-                   : new gui::CAnimKnob(kKnobRects[i], this, i, strip);
-        knob->setInsetValue(0);
-        knob->setInverseBitmap(false);
-        knob->setValue(effect->getParameter(i));
-        newFrame->addView(knob);
-        controls[i].store(knob, std::memory_order_release);
-    }
-    strip->forget();
-    auto* switchStrip = new gui::CBitmap(kSwitchStripBitmapId);
-    auto* oversampling = new gui::CSegmentSwitch(kOversamplingSwitchRect, this, kOversamplingParameter,
-                                                 kOversamplingPositions, switchStrip);
-    switchStrip->forget();
-    oversampling->setValue(effect->getParameter(kOversamplingParameter));
-    newFrame->addView(oversampling);
-    controls[kOversamplingParameter].store(oversampling, std::memory_order_release);
-    frame = newFrame;
-    // A host's window was given but ours could not be made in it (no display, say).
-    if (parentWindow && !newFrame->getSystemWindow()) {
-        close();
+    if (!panel.open(parentWindow)) {
         AEffEditor::close();
         return false;
     }
+    frame = panel.getFrame();
     return true;
 }
 
 void QuarvineEditor::close()
 {
-    for (auto& control : controls)
-        control.store(nullptr, std::memory_order_release);
-    if (frame) {
-        gui::CFrame* old = frame;
-        frame = nullptr;
-        old->forget();
-    }
+    // The panel owns the frame; the base only borrows it.
+    frame = nullptr;
+    panel.close();
 }
 
 void QuarvineEditor::setParameter(VstInt32 index, float)
 {
-    if (static_cast<uint32_t>(index) >= kNumControls)
-        return;
-    if (std::this_thread::get_id() != guiThread.load(std::memory_order_acquire)) {
-        // Lock-free and allocation-free: hosts call this from their audio thread too.
-        pendingValues.fetch_or(1u << index, std::memory_order_release);
-        return;
-    }
-    if (gui::CControl* control = controls[index].load(std::memory_order_acquire))
-        control->setValue(effect->getParameter(index));
+    panel.parameterChanged(index);
 }
 
 void QuarvineEditor::idle()
 {
-    applyPendingValues();
+    panel.applyPendingValues();
     AEffGUIEditor::idle();
-}
-
-void QuarvineEditor::applyPendingValues()
-{
-    uint32_t pending = pendingValues.exchange(0, std::memory_order_acquire);
-    for (int i = 0; pending != 0 && i < kNumControls; ++i, pending >>= 1) {
-        if (!(pending & 1u))
-            continue;
-        if (gui::CControl* control = controls[i].load(std::memory_order_acquire))
-            control->setValue(effect->getParameter(i));
-    }
-}
-
-void QuarvineEditor::valueChanged(gui::CDrawContext*, gui::CControl* control)
-{
-    effect->setParameterAutomated(control->getTag(), control->getValue());
-    control->setDirty(true);
-}
-
-gui::CAnimKnob* QuarvineEditor::getKnob(int index) const
-{
-    if (index < 0 || index >= kNumKnobs)
-        return nullptr;
-    return static_cast<gui::CAnimKnob*>(controls[index].load(std::memory_order_acquire));
-}
-
-gui::CSegmentSwitch* QuarvineEditor::getOversamplingSwitch() const
-{
-    return static_cast<gui::CSegmentSwitch*>(controls[kOversamplingParameter].load(std::memory_order_acquire));
 }

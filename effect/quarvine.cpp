@@ -3,16 +3,11 @@
 #include "editor/aeffguieditor.h"
 #include "editor/quarvine_editor.h"
 #include "effect/oversampling_choice.h"
-#include "effect/parameter_taper.h"
 #include "host/plugin_main.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
-
-using quarvine::AmpControls;
 
 namespace {
 
@@ -35,22 +30,12 @@ bool describePin(const char* format, VstInt32 index, VstPinProperties* propertie
 
 Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvine::kNumParameters)
 {
-    for (auto& parameter : parameters)
-        parameter.store(0.0f, std::memory_order_relaxed);
-    AmpControls::store(ampControls.sampleRate, 44100.0);
     if (master) {
         canProcessReplacing(true);
         setNumInputs(1);
         setNumOutputs(1);
         setUniqueID(quarvine::kUniqueId);
     }
-    // The order in which the defaults are set is part of the start-up sequence.
-    const VstInt32 defaultOrder[] = {quarvine::kDrive,  quarvine::kMaster, quarvine::kTreble,    quarvine::kMiddle,
-                                     quarvine::kBass,   quarvine::kVolume, quarvine::kOversampling};
-    for (VstInt32 index : defaultOrder)
-        setParameter(index, quarvine::kDefaultValues[index]);
-    AmpControls::store(ampControls.fixedToneSetting, 0.5);
-    quarvine::buildCircuitModel(circuitModel, AmpControls::load(ampControls.sampleRate));
     // The editor registers itself with the effect too; the effect owns it either way.
     setEditor(new (std::nothrow) QuarvineEditor(this));
 }
@@ -58,53 +43,20 @@ Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvin
 void Quarvine::setSampleRate(float newSampleRate)
 {
     AudioEffectX::setSampleRate(newSampleRate);
-    // The model follows on the audio thread, before its next sample.
-    if (std::isfinite(newSampleRate) && newSampleRate > 0.0f)
-        AmpControls::store(ampControls.sampleRate, static_cast<double>(newSampleRate));
+    amp.setSampleRate(static_cast<double>(newSampleRate));
 }
 
 void Quarvine::setParameter(VstInt32 index, float value)
 {
-    if (!validIndex(index) || !std::isfinite(value))
+    if (!amp.setParameter(index, value))
         return;
-    // What getParameter, the display text and the knobs show stays on the knob's travel: a finite
-    // value far outside it would turn the knob angle infinite. The model fields below keep the
-    // host's value as it came.
-    parameters[index].store(std::clamp(value, 0.0f, 1.0f), std::memory_order_relaxed);
-    switch (index) {
-    case quarvine::kMaster:
-        AmpControls::store(ampControls.masterLevel, quarvine::parameterTaper(value));
-        break;
-    case quarvine::kDrive:
-        AmpControls::store(ampControls.driveLevel, quarvine::parameterTaper(value));
-        break;
-    case quarvine::kTreble:
-        AmpControls::store(ampControls.trebleSetting, value);
-        break;
-    case quarvine::kMiddle:
-        AmpControls::store(ampControls.middleSetting, value);
-        break;
-    case quarvine::kBass:
-        AmpControls::store(ampControls.bassLevel, quarvine::parameterTaper(value));
-        break;
-    case quarvine::kVolume:
-        AmpControls::store(ampControls.outputVolume, value);
-        break;
-    case quarvine::kOversampling:
-        AmpControls::store(ampControls.oversampling, quarvine::oversamplingFactor(value));
-        break;
-    default:
-        break;
-    }
     if (editor)
         static_cast<AEffGUIEditor*>(editor)->setParameter(index, value);
 }
 
 float Quarvine::getParameter(VstInt32 index)
 {
-    if (!validIndex(index))
-        return 0.0f;
-    return parameters[index].load(std::memory_order_relaxed);
+    return amp.parameter(index);
 }
 
 void Quarvine::getParameterName(VstInt32 index, char* text)
@@ -179,13 +131,12 @@ bool Quarvine::getOutputProperties(VstInt32 index, VstPinProperties* properties)
 
 void Quarvine::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
-    quarvine::processBlock(circuitModel, ampControls, inputs[0], outputs[0], sampleFrames,
-                           quarvine::ProcessMode::replace);
+    amp.process(inputs[0], outputs[0], sampleFrames, quarvine::ProcessMode::replace);
 }
 
 void Quarvine::process(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
-    quarvine::processBlock(circuitModel, ampControls, inputs[0], outputs[0], sampleFrames, quarvine::ProcessMode::add);
+    amp.process(inputs[0], outputs[0], sampleFrames, quarvine::ProcessMode::add);
 }
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster)

@@ -1,28 +1,14 @@
 // The amplifier effect: identity, six parameters, and the processing entries into the model.
 #pragma once
 
-#include "dsp/amp_controls.h"
-#include "dsp/circuit_model.h"
+#include "effect/amp_core.h"
+#include "effect/parameter_table.h"
 #include "host/audioeffectx.h"
-
-#include <atomic>
 
 namespace quarvine {
 
-enum ParameterIndex : VstInt32 {
-    kMaster = 0,
-    kDrive,
-    kTreble,
-    kMiddle,
-    kBass,
-    kVolume,
-    kOversampling, // appended after the six: a project saved with six values loads as before
-    kNumParameters
-};
-
 constexpr VstInt32 kUniqueId = fourCharCode('Q', 'u', 'a', 'r');
 constexpr VstInt32 kVendorVersion = 1000;
-constexpr float kDefaultValues[kNumParameters] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.0f};
 
 } // namespace quarvine
 
@@ -47,15 +33,13 @@ public:
     void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
 
     // Read access for tests and tools that link the class directly.
-    const quarvine::AmpControls& controls() const { return ampControls; }
-    const quarvine::CircuitModel& model() const { return circuitModel; }
-    double getSampleRateDouble() const { return quarvine::AmpControls::load(ampControls.sampleRate); }
+    const quarvine::AmpControls& controls() const { return amp.controls(); }
+    const quarvine::CircuitModel& model() const { return amp.model(); }
+    double getSampleRateDouble() const { return amp.sampleRate(); }
 
 private:
-    static bool validIndex(VstInt32 index) { return index >= 0 && index < quarvine::kNumParameters; }
+    static bool validIndex(VstInt32 index) { return quarvine::AmpCore::validIndex(index); }
 
-    std::atomic<float> parameters[quarvine::kNumParameters];
-    // sampleRateDouble and the derived control fields live here, shared with the audio thread.
-    quarvine::AmpControls ampControls;
-    quarvine::CircuitModel circuitModel;
+    // The parameters and the model, shared with the audio thread.
+    quarvine::AmpCore amp;
 };

@@ -2,7 +2,8 @@
 # Installs what is missing, builds every product and runs every test:
 #   native build with AddressSanitizer and UndefinedBehaviorSanitizer: all unit and module tests
 #   native build with ThreadSanitizer: the threading tests
-#   native release build: the renderer, the validator run on the plug-in, the benchmarks (built)
+#   native release build: the renderer, the validator run on the plug-in, the benchmarks (built),
+#   the LV2 bundle in real hosts (scripts/lv2-hosts.sh)
 #   64-bit and 32-bit Windows DLLs cross-built and inspected, each with its tests and the demo
 #   phrase run under Wine of its own width (the 32-bit Wine from a private i386 tree)
 # Usage: scripts/build-and-test.sh [all|native|windows]   (default all; windows builds of the
@@ -86,6 +87,14 @@ if [ $rc -eq 0 ] && [ -x "$out/release/tools/validate/quarvine-validate" ]; then
   step "Validator on the native plug-in"
   "$out/release/tools/validate/quarvine-validate" "$out/release/libquarvine.so" --strictness 8
   record "quarvine-validate libquarvine.so" $?
+fi
+if [ $rc -eq 0 ]; then
+  # The LV2 bundle in real hosts; each stage starts and stops what it needs.
+  for host in lv2apply jalv ardour; do
+    step "LV2 bundle in $host"
+    timeout -k 10 600 scripts/lv2-hosts.sh "$out/release" $host
+    record "quarvine.lv2 in $host" $?
+  done
 fi
 
 fi

@@ -8,7 +8,7 @@
 set -euo pipefail
 
 profile=${1:-all}
-packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev)
+packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev lv2-dev)
 # Peers for the speed comparison: guitarix's gx_amp (LV2, loaded through lilv) and ZamTube (VST 2).
 # FFTW and matplotlib for the sound report and its aliasing plot (scripts/sound-report.sh).
 bench_packages=(libbenchmark-dev liblilv-dev guitarix-lv2 zam-plugins libfftw3-dev python3-matplotlib)
@@ -19,7 +19,8 @@ if [ "$profile" = all ]; then
   packages+=(libgtest-dev libgmock-dev googletest
              g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
              xvfb xauth libxtst-dev x11-utils wine wine64 dpf-plugins-vst
-             patchelf qemu-user)  # the last two for the private 32-bit Wine (scripts/wine32-sysroot.sh)
+             patchelf qemu-user  # these two for the private 32-bit Wine (scripts/wine32-sysroot.sh)
+             lilv-utils jalv jackd2 serdi imagemagick xdotool ardour)  # LV2 hosts for scripts/lv2-hosts.sh
 fi
 
 missing=()

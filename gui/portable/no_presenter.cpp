@@ -8,5 +8,6 @@ bool attach(CFrame&, PixelSurface&, void*) { return false; }
 void detach(CFrame&) {}
 void resized(CFrame&, PixelSurface&) {}
 void setCursor(CFrame&, int32_t) {}
+uintptr_t nativeWindow(const CFrame&) { return 0; }
 
 } // namespace gui::portable::presenter

@@ -26,6 +26,9 @@ void detach(CFrame& frame);
 // The frame's surface was replaced by one of another size.
 void resized(CFrame& frame, PixelSurface& surface);
 void setCursor(CFrame& frame, int32_t type);
+// The window-system id of the frame's window (an X Window), for hosts that embed it by id; 0
+// when the frame has none.
+uintptr_t nativeWindow(const CFrame& frame);
 
 } // namespace presenter
 

@@ -521,4 +521,10 @@ void setCursor(CFrame& frame, int32_t type)
     XDefineCursor(p->display, p->window, cursor);
 }
 
+uintptr_t nativeWindow(const CFrame& frame)
+{
+    const Presenter* p = find(frame);
+    return p && !p->windowGone ? static_cast<uintptr_t>(p->window) : 0;
+}
+
 } // namespace gui::portable::presenter

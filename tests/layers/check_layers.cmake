@@ -1,14 +1,16 @@
 # Fails when a source includes a directory its layer may not use, so dependencies keep pointing one
-# way: effect -> editor -> gui -> (host's records), effect -> host, effect -> dsp.
+# way: effect -> editor -> gui -> (host's records), effect -> host, effect -> dsp. The LV2 plug-in
+# sits beside effect: it takes the format-free core and parameter table, never the VST host layer.
 # Run as: cmake -DSOURCE_DIR=<repository> -P check_layers.cmake
 set(allowed_host "host")
 set(allowed_dsp "dsp")
 set(allowed_gui "gui;resources;host/aeffectx.h;host/aeffect.h;host/module_instance.h")
 set(allowed_editor "editor;gui;host")
 set(allowed_effect "effect;editor;gui;host;dsp")
+set(allowed_lv2 "lv2;effect/amp_core.h;effect/parameter_table.h;effect/oversampling_choice.h;dsp;editor/amp_panel.h;editor/parameter_owner.h;gui")
 
 set(violations "")
-foreach(layer host dsp gui editor effect)
+foreach(layer host dsp gui editor effect lv2)
   file(GLOB_RECURSE sources "${SOURCE_DIR}/${layer}/*.h" "${SOURCE_DIR}/${layer}/*.cpp")
   foreach(source ${sources})
     file(STRINGS "${source}" includes REGEX "^#include \"[^\"]+\"")
@@ -29,6 +31,16 @@ foreach(layer host dsp gui editor effect)
       endif()
     endforeach()
   endforeach()
+endforeach()
+
+# The panel is the editor that every format shows: it may not learn the VST interface.
+file(GLOB panel_sources "${SOURCE_DIR}/editor/amp_panel.*" "${SOURCE_DIR}/editor/parameter_owner.h")
+foreach(source ${panel_sources})
+  file(STRINGS "${source}" includes REGEX "^#include \"host/")
+  if(includes)
+    file(RELATIVE_PATH where "${SOURCE_DIR}" "${source}")
+    list(APPEND violations "${where} includes the VST host layer")
+  endif()
 endforeach()
 
 if(violations)

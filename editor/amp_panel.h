@@ -1,0 +1,74 @@
+// The amplifier's panel: the background with six film-strip knobs and the oversampling switch in
+// the name plate, one control per parameter. It knows no plug-in format: it reads and edits the
+// parameters through its owner, which each format's editor provides.
+#pragma once
+
+#include "editor/parameter_owner.h"
+#include "gui/ccontrollistener.h"
+#include "gui/cgeometry.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+namespace gui {
+class CAnimKnob;
+class CBitmap;
+class CControl;
+class CFrame;
+class CSegmentSwitch;
+} // namespace gui
+
+class AmpPanel : public gui::CControlListener {
+public:
+    static constexpr int32_t kBackgroundBitmapId = 101;
+    static constexpr int32_t kKnobStripBitmapId = 102;
+    static constexpr int32_t kSwitchStripBitmapId = 103;
+    static constexpr int kNumKnobs = 6;
+    // The parameter after the knobs' six: 2x, 4x and 8x at 0, 0.5 and 1.
+    static constexpr int kOversamplingParameter = kNumKnobs;
+    static constexpr int kOversamplingPositions = 3;
+    static constexpr int kNumControls = kNumKnobs + 1;
+
+    explicit AmpPanel(ParameterOwner& owner);
+    ~AmpPanel();
+    AmpPanel(const AmpPanel&) = delete;
+    AmpPanel& operator=(const AmpPanel&) = delete;
+
+    int32_t width() const;
+    int32_t height() const;
+
+    // Builds the frame and its controls in the parent window, on the thread that will own them.
+    // False, with nothing left open, when a parent was given but no window could be made in it.
+    bool open(void* parentWindow);
+    void close();
+    gui::CFrame* getFrame() const { return frame; }
+
+    // The owner's value of a parameter changed; any thread, draws nothing off the panel's own.
+    void parameterChanged(int index);
+    // On the panel's thread: shows the values changed elsewhere since the last call.
+    void applyPendingValues();
+
+    void valueChanged(gui::CDrawContext* context, gui::CControl* control) override;
+
+    gui::CAnimKnob* getKnob(int index) const;
+    gui::CSegmentSwitch* getOversamplingSwitch() const;
+    // The knob rectangles in frame coordinates, by parameter index.
+    static gui::CRect knobRect(int index);
+    // The switch's rectangle in frame coordinates, in the name plate.
+    static gui::CRect oversamplingSwitchRect();
+
+private:
+    ParameterOwner& owner;
+    // By parameter index: the knobs, then the switch.
+    std::array<std::atomic<gui::CControl*>, kNumControls> controls{};
+    // The thread that opened the panel owns its views; others may not touch a control, which that
+    // thread can destroy at any moment. They leave a bit per parameter for its next idle pass.
+    // Atomic because the audio thread reads it while open() may be writing it.
+    std::atomic<std::thread::id> guiThread{};
+    static_assert(std::atomic<std::thread::id>::is_always_lock_free, "the audio thread may not lock");
+    std::atomic<uint32_t> pendingValues{0};
+    gui::CBitmap* background = nullptr;
+    gui::CFrame* frame = nullptr;
+};

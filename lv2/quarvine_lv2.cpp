@@ -1,0 +1,118 @@
+// The LV2 plug-in: the amplifier core behind the LV2 port interface. Control ports are read at
+// the start of every run, like a VST host's parameter calls before a block, so that the same
+// values at the same block boundaries give the same samples.
+#include "effect/amp_core.h"
+#include "lv2/port_map.h"
+
+#include <lv2/core/lv2.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+#include <optional>
+
+namespace {
+
+using quarvine::AmpCore;
+using quarvine::kNumParameters;
+namespace ports = quarvine::lv2;
+
+struct Instance {
+    double sampleRate = 44100.0;
+    std::optional<AmpCore> amp;
+    const float* controls[kNumParameters] = {};
+    // The port values last handed to the core; NaN forces the next run to hand each on.
+    float applied[kNumParameters] = {};
+    const float* input = nullptr;
+    float* output = nullptr;
+
+    // A fresh core for the host's rate: the state right after instantiation.
+    void restart()
+    {
+        amp.emplace();
+        amp->setSampleRate(sampleRate);
+        std::fill(std::begin(applied), std::end(applied), __builtin_nanf(""));
+    }
+
+    void applyControls()
+    {
+        for (int i = 0; i < kNumParameters; ++i) {
+            if (!controls[i])
+                continue;
+            const float value = *controls[i];
+            // Unchanged values are not handed on again; a non-finite one never sticks.
+            if (std::memcmp(&value, &applied[i], sizeof value) == 0)
+                continue;
+            applied[i] = value;
+            amp->setParameter(i, ports::parameterFromPort(i, value));
+        }
+    }
+};
+
+LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const*)
+{
+    auto* instance = new (std::nothrow) Instance;
+    if (!instance)
+        return nullptr;
+    instance->sampleRate = rate;
+    instance->restart();
+    return instance;
+}
+
+void connectPort(LV2_Handle handle, uint32_t port, void* data)
+{
+    auto* instance = static_cast<Instance*>(handle);
+    if (port < static_cast<uint32_t>(kNumParameters))
+        instance->controls[port] = static_cast<const float*>(data);
+    else if (port == ports::kAudioInPort)
+        instance->input = static_cast<const float*>(data);
+    else if (port == ports::kAudioOutPort)
+        instance->output = static_cast<float*>(data);
+}
+
+void activate(LV2_Handle handle)
+{
+    static_cast<Instance*>(handle)->restart();
+}
+
+void run(LV2_Handle handle, uint32_t frames)
+{
+    auto* instance = static_cast<Instance*>(handle);
+    instance->applyControls();
+    if (!instance->output || frames == 0)
+        return;
+    if (!instance->input) {
+        std::fill_n(instance->output, frames, 0.0f);
+        return;
+    }
+    // The core counts frames in an int.
+    for (uint32_t done = 0; done < frames;) {
+        const uint32_t n = std::min<uint32_t>(frames - done, INT_MAX);
+        instance->amp->process(instance->input + done, instance->output + done, static_cast<int>(n),
+                               quarvine::ProcessMode::replace);
+        done += n;
+    }
+}
+
+void deactivate(LV2_Handle) {}
+
+void cleanup(LV2_Handle handle)
+{
+    delete static_cast<Instance*>(handle);
+}
+
+const void* extensionData(const char*)
+{
+    return nullptr;
+}
+
+const LV2_Descriptor kDescriptor = {ports::kPluginUri, instantiate, connectPort, activate, run,
+                                    deactivate,        cleanup,     extensionData};
+
+} // namespace
+
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
+{
+    return index == 0 ? &kDescriptor : nullptr;
+}

@@ -1,0 +1,126 @@
+// Writes the bundle's manifest.ttl and quarvine.ttl from the parameter table, at build time, so
+// that the ports cannot drift from the parameters.
+// Usage: quarvine-lv2-turtle OUTPUT-FOLDER PLUGIN-LIBRARY UI-LIBRARY
+#include "effect/parameter_table.h"
+#include "lv2/port_map.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using namespace quarvine;
+using namespace quarvine::lv2;
+
+const char* const kPrefixes = "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+                              "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                              "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+                              "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                              "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n\n";
+
+// Shortest text that reads back as the same float.
+std::string number(float value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    std::string result = text;
+    if (result.find_first_of(".e") == std::string::npos)
+        result += ".0";
+    return result;
+}
+
+std::string manifest(const std::string& plugin, const std::string& ui)
+{
+    std::ostringstream out;
+    out << kPrefixes;
+    out << "<" << kPluginUri << ">\n    a lv2:Plugin ;\n    lv2:binary <" << plugin
+        << "> ;\n    rdfs:seeAlso <quarvine.ttl> .\n\n";
+    out << "<" << kUiUri << ">\n    a ui:X11UI ;\n    ui:binary <" << ui << "> ;\n    rdfs:seeAlso <quarvine.ttl> .\n";
+    return out.str();
+}
+
+std::string controlPort(int index)
+{
+    std::ostringstream out;
+    out << "[\n        a lv2:InputPort , lv2:ControlPort ;\n"
+        << "        lv2:index " << index << " ;\n"
+        << "        lv2:symbol \"" << kPortSymbols[index] << "\" ;\n"
+        << "        lv2:name \"" << kParameterFullNames[index] << "\" ;\n"
+        << "        lv2:default " << number(portDefault(index)) << " ;\n"
+        << "        lv2:minimum 0.0 ;\n"
+        << "        lv2:maximum " << number(portMaximum(index));
+    if (index == kOversampling) {
+        out << " ;\n        lv2:portProperty lv2:integer , lv2:enumeration";
+        for (int position = 0; position < kOversamplingPositions; ++position)
+            out << " ;\n        lv2:scalePoint [ rdfs:label \"" << kOversamplingTexts[position] << "\" ; rdf:value "
+                << position << ".0 ]";
+    }
+    out << "\n    ]";
+    return out.str();
+}
+
+std::string audioPort(uint32_t index, const char* direction, const char* symbol, const char* name)
+{
+    std::ostringstream out;
+    out << "[\n        a lv2:" << direction << " , lv2:AudioPort ;\n"
+        << "        lv2:index " << index << " ;\n"
+        << "        lv2:symbol \"" << symbol << "\" ;\n"
+        << "        lv2:name \"" << name << "\"\n    ]";
+    return out.str();
+}
+
+std::string description()
+{
+    std::ostringstream out;
+    out << kPrefixes;
+    out << "<" << kPluginUri << ">\n"
+        << "    a lv2:Plugin , lv2:SimulatorPlugin ;\n"
+        << "    doap:name \"Quarvine\" ;\n"
+        << "    doap:maintainer [ doap:name \"Orn\" ] ;\n"
+        << "    lv2:minorVersion 0 ;\n    lv2:microVersion 0 ;\n"
+        // run allocates nothing, takes no lock and makes no system call.
+        << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "    ui:ui <" << kUiUri << "> ;\n"
+        << "    lv2:port ";
+    for (int i = 0; i < kNumParameters; ++i)
+        out << controlPort(i) << " , ";
+    out << audioPort(kAudioInPort, "InputPort", "in", "In") << " , "
+        << audioPort(kAudioOutPort, "OutputPort", "out", "Out") << " .\n\n";
+    // The UI needs the host's parent window and idle calls (it reads its window's events there);
+    // it asks for its size when the host offers resizing.
+    out << "<" << kUiUri << ">\n"
+        << "    a ui:X11UI ;\n"
+        << "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
+        << "    lv2:optionalFeature ui:resize , ui:touch ;\n"
+        << "    lv2:extensionData ui:idleInterface .\n";
+    return out.str();
+}
+
+bool write(const std::string& path, const std::string& text)
+{
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+    file.close();
+    if (!file) {
+        std::fprintf(stderr, "quarvine-lv2-turtle: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER PLUGIN-LIBRARY UI-LIBRARY\n", argv[0]);
+        return 2;
+    }
+    const std::string folder = argv[1];
+    return write(folder + "/manifest.ttl", manifest(argv[2], argv[3])) &&
+                   write(folder + "/quarvine.ttl", description())
+               ? 0
+               : 1;
+}
