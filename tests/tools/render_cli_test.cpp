@@ -258,7 +258,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInvocation{"param index unknown", {"in.wav", "out.wav", "--param", "7=0.5"}},
                       BadInvocation{"param malformed", {"in.wav", "out.wav", "--param", "drive"}},
                       BadInvocation{"missing plug-in", {"in.wav", "out.wav", "--plugin", "nothing.so"}},
-                      BadInvocation{"demo output unwritable", {"--out", "no/such/dir/demo.wav"}}),
+                      BadInvocation{"demo output unwritable", {"--out", "no/such/dir/demo.wav"}},
+                      BadInvocation{"demo output format refused", {"--dry", "dry.wav", "--out", "demo.opus"}}),
     [](const auto& info) {
         std::string name = info.param.what;
         std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');

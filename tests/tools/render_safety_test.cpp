@@ -16,6 +16,7 @@
 #include <spawn.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -171,6 +172,16 @@ TEST(RenderOntoItsInput, IsRefusedForTheSameFileAnyLinkToItUnlessOverwriteIsGive
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(tooltest::fileBytes(dir / "in.wav"), tooltest::fileBytes(dir / "elsewhere.wav"));
     EXPECT_NE(tooltest::fileBytes(dir / "in.wav"), original);
+}
+
+TEST(RenderOntoAPipe, IsRefusedRatherThanReplacingIt)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", noise(44100, 1, 0.1));
+    ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+    auto result = tooltest::run(kRender, {"in.wav", "pipe.wav", "--plugin", kGainPlugin}, dir.path());
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.wav"));
 }
 
 TEST(RenderChunks, GiveExactlyWhatOneUninterruptedRunGives)

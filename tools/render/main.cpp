@@ -103,11 +103,10 @@ int main(int argc, char** argv)
         render::checkWritable(options.output);
         std::unique_ptr<render::FrameSource> source;
         std::string inputName;
+        std::vector<float> phrase;
         if (options.input.empty()) {
-            std::vector<float> phrase = render::demoPhrase();
-            if (!options.dryPath.empty())
-                writeDryPhrase(options.dryPath, phrase);
-            source = std::make_unique<render::MemorySource>(std::move(phrase), render::kDemoSampleRate);
+            phrase = render::demoPhrase();
+            source = std::make_unique<render::MemorySource>(phrase, render::kDemoSampleRate);
             inputName = "demo phrase";
         } else {
             if (!options.overwrite)
@@ -117,6 +116,8 @@ int main(int argc, char** argv)
         }
         const int rate = source->sampleRate(), channels = source->channels();
         render::checkOutputFormat(options.output, rate, channels);
+        if (!options.dryPath.empty())
+            writeDryPhrase(options.dryPath, phrase);
 
         const double seconds = static_cast<double>(source->expectedFrames()) / rate;
         Progress progress(::isatty(STDERR_FILENO) && seconds * channels > 20.0);

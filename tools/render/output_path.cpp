@@ -22,6 +22,9 @@ void checkWritable(const std::string& path)
         throw RenderError(path + ": directory " + directory.string() + " is not writable");
     if (fs::is_directory(path, error))
         throw RenderError(path + ": is a directory");
+    // The finished file is renamed over OUT: that would replace a device or a pipe, not write to it.
+    if (fs::exists(path, error) && !fs::is_regular_file(path, error))
+        throw RenderError(path + ": not a regular file");
 }
 
 void refuseToReplaceInput(const std::string& input, const std::string& output)

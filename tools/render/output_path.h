@@ -5,7 +5,7 @@
 
 namespace render {
 
-// RenderError unless a file could be created beside `path`.
+// RenderError unless a file could be created beside `path` and renamed over it.
 void checkWritable(const std::string& path);
 
 // UsageError when `output` is the input file itself: the same name, a symbolic link to it or a
