@@ -1,7 +1,6 @@
 #include "interrupt.h"
 
 #include <csignal>
-#include <cstring>
 #include <string>
 
 namespace render {
@@ -17,7 +16,9 @@ void recordSignal(int signal)
 
 } // namespace
 
-Interrupted::Interrupted(int signal) : std::runtime_error(std::string("interrupted by ") + ::strsignal(signal)), signal(signal)
+Interrupted::Interrupted(int signal)
+    : std::runtime_error(signal == SIGINT ? "interrupted (SIGINT)" : "stopped (signal " + std::to_string(signal) + ")"),
+      signal(signal)
 {
 }
 
