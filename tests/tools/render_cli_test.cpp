@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <limits>
 #include <numeric>
 #include <sstream>
 
@@ -250,16 +252,118 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInvocation{"unknown output format", {"in.wav", "out.xyz"}},
                       BadInvocation{"unknown option", {"in.wav", "out.wav", "--frobnicate"}},
                       BadInvocation{"drive above range", {"in.wav", "out.wav", "--drive", "1.5"}},
+                      BadInvocation{"drive not a number", {"in.wav", "out.wav", "--drive", "nan"}},
                       BadInvocation{"volume below range", {"in.wav", "out.wav", "--volume", "-0.1"}},
                       BadInvocation{"param value out of range", {"in.wav", "out.wav", "--param", "1=2"}},
                       BadInvocation{"param index unknown", {"in.wav", "out.wav", "--param", "7=0.5"}},
                       BadInvocation{"param malformed", {"in.wav", "out.wav", "--param", "drive"}},
                       BadInvocation{"missing plug-in", {"in.wav", "out.wav", "--plugin", "nothing.so"}},
-                      BadInvocation{"demo output unwritable", {"--out", "no/such/dir/demo.wav"}}),
+                      BadInvocation{"demo output unwritable", {"--out", "no/such/dir/demo.wav"}},
+                      BadInvocation{"demo output format refused", {"--dry", "dry.wav", "--out", "demo.opus"}}),
     [](const auto& info) {
         std::string name = info.param.what;
         std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
         return name;
     });
+
+struct UsageCase {
+    const char* what;
+    int rate, channels;
+    std::vector<std::string> args;
+    const char* says;
+};
+
+class RenderUsageError : public ::testing::TestWithParam<UsageCase> {};
+
+// Found before a frame is read: status 2 like any usage error, nothing written.
+TEST_P(RenderUsageError, ExitsWithTwoBeforeAnyWork)
+{
+    const UsageCase& c = GetParam();
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", sine(c.rate, c.channels, 440.0, 0.5, 0.05));
+    auto before = dir.entries();
+    auto result = render(dir, c.args);
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_EQ(lineCount(result.err), 1) << result.err;
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(dir.entries(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RenderUsageError,
+    ::testing::Values(
+        UsageCase{"drive_nan", 44100, 1, {"in.wav", "out.wav", "--drive", "nan"}, "--drive"},
+        UsageCase{"master_minus_nan", 44100, 1, {"in.wav", "out.wav", "--master", "-nan"}, "--master"},
+        // The input does not even exist: the index is checked against the module first.
+        UsageCase{"param_index_beyond_module", 44100, 1, {"absent.wav", "out.wav", "--param", "9=0.5"}, "parameter 9"},
+        UsageCase{"opus_at_44100", 44100, 1, {"in.wav", "out.opus"}, "44100"},
+        UsageCase{"mp3_with_8_channels", 44100, 8, {"in.wav", "out.mp3"}, "8"},
+        UsageCase{"mp3_at_96000", 96000, 2, {"in.wav", "out.mp3"}, "96000"},
+        UsageCase{"flac_at_768000", 768000, 1, {"in.wav", "out.flac"}, "768000"},
+        UsageCase{"vorbis_at_768000", 768000, 1, {"in.wav", "out.ogg"}, "768000"}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST(RenderEncoders, WriteFilesThatDecodeToTheInputsLayoutAndLength)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", sine(48000, 2, 440.0, 0.5, 1.0));
+    for (std::string extension : {"ogg", "opus", "mp3", "flac", "aiff"}) {
+        auto result = render(dir, {"in.wav", "out." + extension});
+        ASSERT_EQ(result.status, 0) << extension << ": " << result.err;
+        Sound rendered = readSound(dir / ("out." + extension));
+        EXPECT_EQ(rendered.channels, 2) << extension;
+        EXPECT_EQ(rendered.sampleRate, 48000) << extension;
+        // Lossy codecs pad to whole frames (MP3: 1152 samples) and may trim a priming delay.
+        EXPECT_NEAR(static_cast<double>(rendered.frames()), 48000.0, 2400.0) << extension;
+        EXPECT_GT(rmsOf(rendered.samples), 1e-3) << extension;
+    }
+}
+
+TEST(RenderWarnings, NonFiniteInputIsCountedAndTheLevelIsThatOfTheFiniteSamples)
+{
+    TempDir dir;
+    Sound input = sine(48000, 1, 1000.0, 0.5, 1.0);
+    // Away from the crests (every 48 samples from sample 12), so the finite peak stays 0.5.
+    input.samples[100] = std::numeric_limits<float>::quiet_NaN();
+    input.samples[200] = std::numeric_limits<float>::infinity();
+    input.samples[300] = -std::numeric_limits<float>::infinity();
+    tooltest::writeSound(dir / "in.wav", input);
+    auto result = render(dir, {"in.wav", "out.wav"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("Warning       the input holds 3 samples that are NaN or infinite"), std::string::npos)
+        << result.out;
+    double peak = 0.0, rms = 0.0;
+    ASSERT_TRUE(levels(result.out, "Input level", peak, rms)) << result.out;
+    EXPECT_NEAR(peak, 20.0 * std::log10(0.5), 0.006);
+    EXPECT_NEAR(rms, 10.0 * std::log10(0.125), 0.01);
+}
+
+TEST(RenderWarnings, ATruncatedInputSaysHowManyFramesItsHeaderPromised)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", sine(48000, 1, 440.0, 0.5, 1.0));
+    // The samples are the file's last 48000 * 4 bytes; cut away 30000 frames of them.
+    const auto size = std::filesystem::file_size(dir / "in.wav");
+    std::filesystem::resize_file(dir / "in.wav", size - 30000 * 4);
+    auto result = render(dir, {"in.wav", "out.wav"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("in.wav is truncated: its header promises 48000 frames, the file holds 18000"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(readSound(dir / "out.wav").frames(), 18000u);
+}
+
+TEST(RenderWarnings, ARateNoRecordingUsesIsNamed)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", sine(1, 1, 0.1, 0.5, 8.0));
+    auto result = render(dir, {"in.wav", "out.wav"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("Warning       the input's rate of 1 Hz is not an audio rate"), std::string::npos)
+        << result.out;
+    tooltest::writeSound(dir / "in.wav", sine(44100, 1, 440.0, 0.5, 0.1));
+    EXPECT_EQ(render(dir, {"in.wav", "out.wav"}).out.find("Warning"), std::string::npos);
+}
 
 } // namespace

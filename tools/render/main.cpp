@@ -1,25 +1,53 @@
 // quarvine-render: plays a sound file (or the built-in guitar phrase) through the plug-in.
-#include "audio_file.h"
 #include "demo_phrase.h"
+#include "errors.h"
+#include "interrupt.h"
 #include "options.h"
+#include "output_format.h"
+#include "output_path.h"
 #include "render_loop.h"
+#include "sound_reader.h"
+#include "sound_writer.h"
 #include "summary.h"
 
 #include "tools/vsthost/vst_host.h"
 
-#include <cmath>
-#include <cstdio>
 #include <iostream>
+#include <memory>
 #include <unistd.h>
 
 namespace {
 
-constexpr VstInt32 kQuarvineId = ('Q' << 24) | ('u' << 16) | ('a' << 8) | 'r';
-
-int fail(const std::string& message)
+int fail(const std::string& message, int status = 1)
 {
     std::cerr << "quarvine-render: " << message << "\n";
-    return 1;
+    return status;
+}
+
+render::RenderSettings settingsFrom(const render::Options& options)
+{
+    render::RenderSettings settings;
+    settings.blockSize = options.blockSize;
+    for (int i = 0; i < render::kQuarvineParameterCount; ++i)
+        if (options.named[i]) {
+            settings.parameters.emplace_back(i, *options.named[i]);
+            settings.needsQuarvine = options.pluginGiven;
+        }
+    // The built plug-in always runs at the asked factor; another module only when asked, so that
+    // a peer's seventh parameter is never touched by default.
+    if (options.oversamplingGiven || !options.pluginGiven)
+        settings.oversampling = options.oversampling;
+    settings.parameters.insert(settings.parameters.end(), options.parameters.begin(), options.parameters.end());
+    return settings;
+}
+
+void writeDryPhrase(const std::string& path, const std::vector<float>& phrase)
+{
+    render::checkWritable(path);
+    render::checkOutputFormat(path, render::kDemoSampleRate, 1);
+    render::SoundWriter dry(path, render::formatForPath(path), render::kDemoSampleRate, 1);
+    dry.write(phrase.data(), phrase.size());
+    dry.commit();
 }
 
 // A bar on a terminal's stderr, redrawn once per percent.
@@ -60,6 +88,7 @@ int main(int argc, char** argv)
     render::Options options;
     if (auto status = render::parseOptions(argc, argv, options))
         return *status;
+    render::installInterruptHandlers();
 
     std::string error;
     auto module = vsthost::PluginModule::load(options.pluginPath, &error);
@@ -67,52 +96,49 @@ int main(int argc, char** argv)
         return fail("cannot load the plug-in: " + error);
 
     try {
-        // Check the output name before any work, so a typo costs nothing.
-        render::formatForPath(options.output);
+        // Everything that can refuse the command is checked before a frame is read, so that a
+        // mistake costs nothing however long the input.
+        render::RenderSettings settings = settingsFrom(options);
+        render::checkSettings(*module, settings);
         render::checkWritable(options.output);
-
-        render::AudioData input;
+        std::unique_ptr<render::FrameSource> source;
         std::string inputName;
+        std::vector<float> phrase;
         if (options.input.empty()) {
-            input.sampleRate = render::kDemoSampleRate;
-            input.channels.push_back(render::demoPhrase());
+            phrase = render::demoPhrase();
+            source = std::make_unique<render::MemorySource>(phrase, render::kDemoSampleRate);
             inputName = "demo phrase";
-            if (!options.dryPath.empty())
-                render::writeAudio(options.dryPath, input);
         } else {
-            input = render::readAudio(options.input);
+            if (!options.overwrite)
+                render::refuseToReplaceInput(options.input, options.output);
+            source = std::make_unique<render::SoundReader>(options.input);
             inputName = options.input;
         }
+        const int rate = source->sampleRate(), channels = source->channels();
+        render::checkOutputFormat(options.output, rate, channels);
+        if (!options.dryPath.empty())
+            writeDryPhrase(options.dryPath, phrase);
 
-        render::RenderSettings settings;
-        settings.blockSize = options.blockSize;
-        bool anyNamed = false;
-        for (int i = 0; i < render::kQuarvineParameterCount; ++i)
-            if (options.named[i]) {
-                settings.parameters.emplace_back(i, *options.named[i]);
-                anyNamed = true;
-            }
-        if (anyNamed && options.pluginGiven) {
-            // The named controls mean Quarvine's six; refuse to aim them at another plug-in.
-            vsthost::HostedPlugin probe(*module);
-            if (!probe.effect() || probe.effect()->uniqueID != kQuarvineId)
-                return fail("--master ... --volume apply to Quarvine only; use --param INDEX=VALUE");
-        }
-        // The built plug-in always runs at the asked factor; another module only when asked, so that
-        // a peer's seventh parameter is never touched by default.
-        if (options.oversamplingGiven || !options.pluginGiven)
-            settings.oversampling = options.oversampling;
-        settings.parameters.insert(settings.parameters.end(), options.parameters.begin(), options.parameters.end());
-
-        const double seconds = static_cast<double>(input.frames()) / input.sampleRate;
-        Progress progress(::isatty(STDERR_FILENO) && seconds * static_cast<double>(input.channels.size()) > 20.0);
+        const double seconds = static_cast<double>(source->expectedFrames()) / rate;
+        Progress progress(::isatty(STDERR_FILENO) && seconds * channels > 20.0);
         settings.progress = [&progress](double fraction) { progress(fraction); };
-        render::RenderResult result = render::renderAudio(*module, input, settings);
+        render::SoundWriter sink(options.output, render::formatForPath(options.output), rate, channels);
+        render::RenderResult result = render::renderStream(*module, *source, sink, settings);
         progress.finish();
+        sink.commit();
 
-        render::writeAudio(options.output, result.output);
-        render::printSummary(std::cout, {options.pluginPath, inputName, options.output, options.blockSize}, input,
-                             result);
+        render::SummaryInput summary{options.pluginPath, inputName, options.output, rate, channels,
+                                     options.blockSize, {}};
+        if (auto shortfall = source->shortfall(); !shortfall.empty())
+            summary.warnings.push_back(shortfall);
+        if (auto warning = render::implausibleRate(rate))
+            summary.warnings.push_back(*warning);
+        render::printSummary(std::cout, summary, result);
+    } catch (const render::Interrupted& interrupted) {
+        return fail(std::string(interrupted.what()) + "; " + options.output + " not written",
+                    interrupted.exitStatus());
+    } catch (const render::UsageError& usage) {
+        return fail(usage.what(), 2);
     } catch (const std::exception& exception) {
         return fail(exception.what());
     }

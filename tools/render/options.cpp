@@ -90,6 +90,7 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options)
     CLI::Option* oversampling =
         app.add_option("--oversampling", options.oversampling, "Quarvine's oversampling factor: 2 (default), 4 or 8")
             ->check(CLI::IsMember({2, 4, 8}));
+    app.add_flag("--overwrite", options.overwrite, "Allow OUT to be IN itself (replaced once the render is complete)");
     app.add_option("--plugin", options.pluginPath, "VST 2.4 module to load instead of libquarvine.so")
         ->check(CLI::ExistingFile);
 
@@ -107,9 +108,15 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options)
         return std::optional<int>(2);
     };
     options.oversamplingGiven = oversampling->count() > 0;
-    for (int i = 0; i < kQuarvineParameterCount; ++i)
-        if (namedOptions[i]->count() > 0)
-            options.named[i] = values[i];
+    for (int i = 0; i < kQuarvineParameterCount; ++i) {
+        if (namedOptions[i]->count() == 0)
+            continue;
+        // The range check lets NaN through: every comparison with it is false.
+        if (!(values[i] >= 0.0f && values[i] <= 1.0f))
+            return fail(std::string("--") + kQuarvineParameters[i] + " " + namedOptions[i]->as<std::string>() +
+                        ": value outside [0, 1]");
+        options.named[i] = values[i];
+    }
     for (const auto& text : parameterTexts) {
         std::pair<int, float> parsed;
         if (auto message = parseParameter(text, parsed); !message.empty())

@@ -20,6 +20,7 @@ struct Options {
     std::string dryPath;      // demo only: where the unprocessed phrase goes
     std::string pluginPath;   // never empty after parsing
     bool pluginGiven = false;
+    bool overwrite = false;   // OUT may be IN itself
     int blockSize = 512;
     int oversampling = 2;     // 2, 4 or 8
     bool oversamplingGiven = false;

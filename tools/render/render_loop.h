@@ -1,22 +1,20 @@
-// Runs audio through a plug-in: one instance per channel, at the audio's own sample rate.
+// Runs audio through a plug-in, chunk by chunk from a source to a writer: one instance per
+// channel, at the source's own sample rate.
 #pragma once
 
-#include "audio_file.h"
+#include "frame_source.h"
+#include "level_meter.h"
+#include "sound_writer.h"
 
 #include "tools/vsthost/vst_host.h"
 
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace render {
-
-struct RenderError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 struct ParameterReport {
     int index = 0;
@@ -25,11 +23,12 @@ struct ParameterReport {
 };
 
 struct RenderResult {
-    AudioData output;
+    std::uint64_t frames = 0;        // rendered, as read from the source
     double processingSeconds = 0.0;  // inside processReplacing calls only
     std::string effectName, vendor;
     std::vector<ParameterReport> parameters;  // as the first instance reports them
     std::optional<int> oversampling;          // the factor the first instance runs at, when set
+    LevelMeter input, output;
 };
 
 struct RenderSettings {
@@ -37,10 +36,18 @@ struct RenderSettings {
     // 2, 4 or 8: Quarvine's seventh parameter, set before `parameters`; none leaves it alone.
     std::optional<int> oversampling;
     std::vector<std::pair<int, float>> parameters;  // index, value; applied in order
+    // The named controls were given: they mean Quarvine's six, never another module's.
+    bool needsQuarvine = false;
     // Called with the fraction done, from 0 to 1.
     std::function<void(double)> progress;
 };
 
-RenderResult renderAudio(const vsthost::PluginModule& module, const AudioData& input, const RenderSettings& settings);
+// UsageError when the settings do not fit the module (a parameter it lacks); found with a probe
+// instance, before any audio is read.
+void checkSettings(const vsthost::PluginModule& module, const RenderSettings& settings);
+
+// Throws RenderError, or Interrupted between chunks once SIGINT or SIGTERM has come.
+RenderResult renderStream(const vsthost::PluginModule& module, FrameSource& source, SoundWriter& sink,
+                          const RenderSettings& settings);
 
 } // namespace render

@@ -5,29 +5,9 @@
 #include <limits>
 #include <ostream>
 #include <sstream>
+#include <utility>
 
 namespace render {
-
-Level measureLevel(const AudioData& audio)
-{
-    double peak = 0.0, sumSquares = 0.0;
-    std::size_t count = 0;
-    for (const auto& channel : audio.channels) {
-        for (float sample : channel) {
-            double value = sample;
-            peak = std::max(peak, std::fabs(value));
-            sumSquares += value * value;
-        }
-        count += channel.size();
-    }
-    auto toDb = [](double power) {
-        return power > 0.0 ? 10.0 * std::log10(power) : -std::numeric_limits<double>::infinity();
-    };
-    Level level;
-    level.peakDb = toDb(peak * peak);
-    level.rmsDb = toDb(count ? sumSquares / static_cast<double>(count) : 0.0);
-    return level;
-}
 
 namespace {
 
@@ -55,9 +35,17 @@ void printLevel(std::ostream& out, const char* what, const Level& level)
 
 } // namespace
 
-void printSummary(std::ostream& out, const SummaryInput& what, const AudioData& input, const RenderResult& result)
+std::optional<std::string> implausibleRate(int sampleRate)
 {
-    const double seconds = static_cast<double>(input.frames()) / input.sampleRate;
+    if (sampleRate >= 8000 && sampleRate <= 768000)
+        return std::nullopt;
+    return "the input's rate of " + std::to_string(sampleRate) +
+           " Hz is not an audio rate; the amp is voiced for 44100 to 192000 Hz";
+}
+
+void printSummary(std::ostream& out, const SummaryInput& what, const RenderResult& result)
+{
+    const double seconds = static_cast<double>(result.frames) / what.sampleRate;
     out << "Plug-in       " << (result.effectName.empty() ? "(unnamed)" : result.effectName);
     if (!result.vendor.empty())
         out << " by " << result.vendor;
@@ -71,11 +59,18 @@ void printSummary(std::ostream& out, const SummaryInput& what, const AudioData& 
             out << " " << label;
         out << "\n";
     }
-    out << "Input         " << what.inputName << ": " << input.channels.size() << " ch, " << input.sampleRate
-        << " Hz, " << std::fixed << std::setprecision(3) << seconds << " s (" << input.frames() << " frames)\n";
+    out << "Input         " << what.inputName << ": " << what.channels << " ch, " << what.sampleRate << " Hz, "
+        << std::fixed << std::setprecision(3) << seconds << " s (" << result.frames << " frames)\n";
     out << "Output        " << what.outputName << "\n";
-    printLevel(out, "Input level  ", measureLevel(input));
-    printLevel(out, "Output level ", measureLevel(result.output));
+    printLevel(out, "Input level  ", result.input.level());
+    printLevel(out, "Output level ", result.output.level());
+    std::vector<std::string> warnings = what.warnings;
+    for (auto [meter, side] : {std::pair{&result.input, "input"}, std::pair{&result.output, "output"}})
+        if (meter->nonFinite() > 0)
+            warnings.push_back("the " + std::string(side) + " holds " + std::to_string(meter->nonFinite()) +
+                               " samples that are NaN or infinite; its level is that of the finite ones");
+    for (const auto& warning : warnings)
+        out << "Warning       " << warning << "\n";
     out << "Speed         ";
     if (result.processingSeconds > 0.0)
         out << std::setprecision(1) << seconds / result.processingSeconds << "x real time";

@@ -1,0 +1,219 @@
+// quarvine-render when things go wrong around it: a full disk, a signal, OUT naming IN, and the
+// chunked render against one uninterrupted run.
+#include "tool_test_support.h"
+
+#include "tools/vsthost/vst_host.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <spawn.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using tooltest::readSound;
+using tooltest::Sound;
+using tooltest::TempDir;
+
+const std::string kRender = QUARVINE_RENDER_PATH;
+const std::string kGainPlugin = FAULTY_PLUGIN_PATH;  // a plain gain: fast, so the tests stay short
+
+Sound noise(int rate, int channels, double seconds)
+{
+    std::mt19937 generator(7);
+    std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
+    Sound sound{rate, channels, {}};
+    sound.samples.resize(static_cast<std::size_t>(seconds * rate) * static_cast<std::size_t>(channels));
+    for (float& sample : sound.samples)
+        sample = uniform(generator);
+    return sound;
+}
+
+bool anyHidden(const fs::path& directory)
+{
+    for (const auto& entry : fs::directory_iterator(directory))
+        if (entry.path().filename().string().front() == '.')
+            return true;
+    return false;
+}
+
+// A 16 kB tmpfs in a mount namespace of this process's own, so the host never sees it.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& where) : mountPoint(where)
+    {
+        fs::create_directory(where);
+        static bool privateNamespace = ::unshare(CLONE_NEWNS) == 0 &&
+                                       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        mounted = privateNamespace && ::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=16k") == 0;
+        if (!mounted)
+            reason = std::string("cannot mount a small tmpfs here: ") + std::strerror(errno);
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            ::umount2(mountPoint.c_str(), MNT_DETACH);
+    }
+    bool mounted = false;
+    std::string reason;
+
+private:
+    fs::path mountPoint;
+};
+
+void expectCleanWriteFailure(const tooltest::RunResult& result, const fs::path& directory, const std::string& out,
+                             const std::string& reason)
+{
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_NE(result.err.find(out + ": " + reason), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "") << "no summary after a failed write";
+    EXPECT_FALSE(fs::exists(directory / out));
+    EXPECT_FALSE(anyHidden(directory)) << "the temporary file is removed";
+}
+
+class RenderWriteFailure : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RenderWriteFailure, OnAFullDiskSaysSoAndLeavesNothing)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", noise(48000, 1, 5.0));
+    SmallDisk disk(dir / "disk");
+    if (!disk.mounted)
+        GTEST_SKIP() << disk.reason << " (the file size limit case covers the same path)";
+    const std::string out = std::string("out.") + GetParam();
+    auto result = tooltest::run(kRender, {"in.wav", "disk/" + out, "--plugin", kGainPlugin}, dir.path());
+    expectCleanWriteFailure(result, dir / "disk", "disk/" + out, std::strerror(ENOSPC));
+}
+
+TEST_P(RenderWriteFailure, BeyondTheFileSizeLimitSaysSoAndLeavesNothing)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", noise(48000, 1, 5.0));
+    const std::string out = std::string("out.") + GetParam();
+    // SIGXFSZ ignored: a write past the limit then fails with EFBIG instead of killing the program.
+    auto result = tooltest::run("/bin/sh",
+                                {"-c", "trap '' XFSZ; ulimit -f 16; exec \"$0\" \"$@\"", kRender, "in.wav", out,
+                                 "--plugin", kGainPlugin},
+                                dir.path());
+    expectCleanWriteFailure(result, dir.path(), out, std::strerror(EFBIG));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RenderWriteFailure, ::testing::Values("wav", "flac", "ogg", "opus", "mp3"));
+
+class RenderSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(RenderSignal, RemovesTheTemporaryFileAndExitsWith128PlusTheSignal)
+{
+    TempDir dir;
+    // Long enough at the amp's speed that the signal comes mid-render.
+    tooltest::writeSound(dir / "in.wav", noise(48000, 1, 120.0));
+    const std::string in = (dir / "in.wav").string(), out = (dir / "out.ogg").string();
+    std::vector<std::string> args = {kRender, in, out, "--oversampling", "8"};
+    std::vector<char*> argv;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, kRender.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!anyHidden(dir.path()) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const bool writing = anyHidden(dir.path());
+    ::kill(child, GetParam());
+    int raw = 0;
+    ASSERT_EQ(::waitpid(child, &raw, 0), child);
+    ASSERT_TRUE(writing) << "no temporary output appeared";
+    ASSERT_TRUE(WIFEXITED(raw)) << "killed by the signal instead of cleaning up";
+    EXPECT_EQ(WEXITSTATUS(raw), 128 + GetParam());
+    EXPECT_FALSE(anyHidden(dir.path()));
+    EXPECT_FALSE(fs::exists(out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, RenderSignal, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& info) { return std::string(info.param == SIGINT ? "SIGINT" : "SIGTERM"); });
+
+TEST(RenderOntoItsInput, IsRefusedForTheSameFileAnyLinkToItUnlessOverwriteIsGiven)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", noise(44100, 1, 0.3));
+    const std::string original = tooltest::fileBytes(dir / "in.wav");
+    fs::create_symlink("in.wav", dir / "symlink.wav");
+    fs::create_hard_link(dir / "in.wav", dir / "hardlink.wav");
+    for (std::string out : {"in.wav", "./in.wav", "symlink.wav", "hardlink.wav"}) {
+        auto result = tooltest::run(kRender, {"in.wav", out, "--plugin", kGainPlugin}, dir.path());
+        EXPECT_EQ(result.status, 2) << out << ": " << result.err;
+        EXPECT_NE(result.err.find("--overwrite"), std::string::npos) << result.err;
+        EXPECT_EQ(tooltest::fileBytes(dir / "in.wav"), original) << out;
+    }
+    // Allowed, it gives what rendering to another file gives: the input is read to the end first.
+    ASSERT_EQ(tooltest::run(kRender, {"in.wav", "elsewhere.wav", "--plugin", kGainPlugin}, dir.path()).status, 0);
+    auto result = tooltest::run(kRender, {"in.wav", "in.wav", "--overwrite", "--plugin", kGainPlugin}, dir.path());
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(tooltest::fileBytes(dir / "in.wav"), tooltest::fileBytes(dir / "elsewhere.wav"));
+    EXPECT_NE(tooltest::fileBytes(dir / "in.wav"), original);
+}
+
+TEST(RenderOntoAPipe, IsRefusedRatherThanReplacingIt)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", noise(44100, 1, 0.1));
+    ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+    auto result = tooltest::run(kRender, {"in.wav", "pipe.wav", "--plugin", kGainPlugin}, dir.path());
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.wav"));
+}
+
+TEST(RenderChunks, GiveExactlyWhatOneUninterruptedRunGives)
+{
+    TempDir dir;
+    // More frames than one chunk, and a block size that divides neither 65536 nor the length.
+    Sound input = noise(44100, 2, 1.7);
+    tooltest::writeSound(dir / "in.wav", input);
+    auto result = tooltest::run(kRender, {"in.wav", "out.wav", "--plugin", QUARVINE_MODULE_PATH, "--block", "100"},
+                                dir.path());
+    ASSERT_EQ(result.status, 0) << result.err;
+    Sound rendered = readSound(dir / "out.wav");
+    ASSERT_EQ(rendered.frames(), input.frames());
+
+    std::string error;
+    auto module = vsthost::PluginModule::load(QUARVINE_MODULE_PATH, &error);
+    ASSERT_TRUE(module) << error;
+    for (int c = 0; c < 2; ++c) {
+        std::vector<float> channel(input.frames()), expected(input.frames());
+        for (std::size_t i = 0; i < input.frames(); ++i)
+            channel[i] = input.samples[i * 2 + static_cast<std::size_t>(c)];
+        vsthost::HostSettings host;
+        host.sampleRate = 44100;
+        host.blockSize = 100;
+        vsthost::HostedPlugin plugin(*module, host);
+        plugin.start(44100, 100);
+        plugin.processMono(channel.data(), expected.data(), channel.size(), 100);
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i < input.frames(); ++i)
+            differing += rendered.samples[i * 2 + static_cast<std::size_t>(c)] != expected[i];
+        EXPECT_EQ(differing, 0u) << "channel " << c;
+    }
+}
+
+} // namespace
