@@ -133,43 +133,98 @@ stage_jalv() {
   echo "jalv: the panel showed the host's values, and a drag set treble to 5/6"
 }
 
-start_jack() {
-  export JACK_DEFAULT_SERVER="quarvine-$$" JACK_NO_AUDIO_RESERVATION=1
-  start 300 jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 >"$work/jackd.log" 2>&1
-  timeout 20 jack_wait -w -t 15 -s "$JACK_DEFAULT_SERVER" >/dev/null || fail "jackd did not start"
-}
-
-# Ardour's headless Lua session loads the plug-in into a track and lists its parameters. Debian's
-# Ardour has no dummy backend and its headless interpreter cannot import or export audio, so the
-# sound itself is checked in lv2apply and through lilv, not here.
+# Ardour renders the dry phrase through the plug-in in a track and exports its master bus; that
+# must equal quarvine-render with the same settings. Everything runs headless on Ardour's dummy
+# backend (no JACK). The session is built in ardour7-lua: a mono track into a mono master (so no
+# panner), faders at 0 dB, region fades off. The Lua bindings cannot import a file, so the track
+# bounces silence as long as the phrase, which gives a region on disk, and the phrase then takes
+# that file's place. ardour7-export writes 32-bit float (no dither).
 stage_ardour() {
-  command -v ardour7-lua >/dev/null || fail "ardour7-lua not installed (package ardour)"
-  start_jack
-  cat >"$work/load.lua" <<LUA
-AudioEngine:set_backend("JACK", "", "")
-local s = create_session("$work/session", "session", 44100)
+  local tool
+  for tool in ardour7-lua ardour7-new_session ardour7-export; do
+    command -v "$tool" >/dev/null || fail "$tool not installed (package ardour)"
+  done
+  local align="$root/scripts/wav-align.py"
+  # Ardour's own settings stay out of the user's configuration.
+  export XDG_CONFIG_HOME="$work/config"
+  "$render" "$work/dry.wav" "$work/expected.wav" --drive 0.7 --bass 0.3 --treble 0.8 --volume 0.6 \
+    --oversampling 4 >/dev/null || fail "quarvine-render failed"
+  local frames
+  frames=$("$align" frames "$work/dry.wav") || fail "cannot read the dry phrase"
+  timeout -k 5 60 ardour7-new_session -s 44100 -m 1 "$work/session" amp >"$work/new_session.log" 2>&1 ||
+    { cat "$work/new_session.log"; fail "ardour7-new_session failed"; }
+  cat >"$work/build.lua" <<LUA
+-- Debian's build lists the dummy backend only when asked to.
+ARDOUR.config():set_hide_dummy_backend(false)
+AudioEngine:set_backend("None (Dummy)", "", "")
+local s = load_session("$work/session", "amp")
 if not s then print("no session") return end
+-- The region's file is written as 32-bit float WAV, the dry phrase's own format.
+s:cfg():set_native_file_header_format(ARDOUR.HeaderFormat.WAVE)
+s:cfg():set_native_file_data_format(ARDOUR.SampleFormat.Float)
 local track = s:new_audio_track(1, 1, nil, 1, "amp", ARDOUR.PresentationInfo.max_order,
                                 ARDOUR.TrackMode.Normal, true):front()
+local region = track:bounce_range(0, $frames, ARDOUR.InterThreadInfo(), ARDOUR.LuaAPI.nil_proc(), false, "dry")
+if region:isnil() then print("no region") close_session() return end
+local audio = region:to_audioregion()
+audio:set_fade_in_active(false)
+audio:set_fade_out_active(false)
+track:playlist():add_region(region, Temporal.timepos_t(0), 1, false, 0, 0, false)
+print("source " .. region:source(0):to_filesource():path())
+-- Outputs are auto-connected in the background, too late for the saved state.
+if track:output():audio(0):connect(s:master_out():input():audio(0):name()) ~= 0 then
+  print("cannot connect the track to the master bus")
+end
+print(string.format("gain track=%g master=%g inputs=%d", track:gain_control():get_value(),
+                    s:master_out():gain_control():get_value(), s:master_out():n_inputs():n_audio()))
 local p = ARDOUR.LuaAPI.new_plugin(s, "urn:orn:quarvine", ARDOUR.PluginType.LV2, "")
 if p:isnil() then print("no plugin") close_session() return end
 track:add_processor_by_index(p, 0, nil, true)
 local insert = p:to_insert()
 local plugin = insert:plugin(0)
+local settings = { Drive = 0.7, Treble = 0.8, Bass = 0.3, Volume = 0.6, Oversampling = 1 }
 for i = 0, plugin:parameter_count() - 1 do
   if plugin:parameter_is_input(i) and plugin:parameter_is_control(i) then
-    local value = ARDOUR.LuaAPI.get_plugin_insert_param(insert, i, false)
-    print(string.format("parameter %s=%g", plugin:parameter_label(i), value))
+    local label = plugin:parameter_label(i)
+    print(string.format("parameter %s=%g", label, ARDOUR.LuaAPI.get_plugin_insert_param(insert, i, false)))
+    if settings[label] then ARDOUR.LuaAPI.set_plugin_insert_param(insert, i, settings[label]) end
+    print(string.format("set %s=%.6g", label, ARDOUR.LuaAPI.get_plugin_insert_param(insert, i, false)))
   end
 end
+s:save_state("", false, false, false, false, false)
+print("saved")
 close_session()
 LUA
-  timeout -k 5 120 ardour7-lua "$work/load.lua" >"$work/ardour.log" 2>&1
+  timeout -k 5 120 ardour7-lua "$work/build.lua" >"$work/ardour.log" 2>&1
   grep '^parameter ' "$work/ardour.log" | tee "$work/parameters"
   # The parameter table: names and defaults as the VST module has them.
   printf 'parameter %s\n' Master=0.5 Drive=0.5 Treble=0.5 Middle=0.5 Bass=0.5 Volume=1 Oversampling=0 >"$work/expected"
   diff "$work/expected" "$work/parameters" || { tail -20 "$work/ardour.log"; fail "Ardour shows other parameters"; }
   echo "ardour: the plug-in loads into a track with the module's seven parameters"
+  grep -qx saved "$work/ardour.log" || { tail -20 "$work/ardour.log"; fail "ardour7-lua did not save the session"; }
+  grep -qx 'gain track=1 master=1 inputs=1' "$work/ardour.log" ||
+    { grep '^gain' "$work/ardour.log"; fail "the gain staging is not flat"; }
+  printf 'set %s\n' Master=0.5 Drive=0.7 Treble=0.8 Middle=0.5 Bass=0.3 Volume=0.6 Oversampling=1 >"$work/expected-set"
+  grep '^set ' "$work/ardour.log" | diff "$work/expected-set" - || fail "Ardour holds other parameter values"
+
+  local source
+  source=$(sed -n 's/^source //p' "$work/ardour.log")
+  [ -f "$source" ] || fail "no region file in the session"
+  cp "$work/dry.wav" "$source" || fail "cannot put the dry phrase into the session"
+  # The session range (what ardour7-export renders) is the region: Ardour counts in superclock
+  # ticks, 282240000 a second.
+  local session_file="$work/session/amp.ardour" end=$((frames * 282240000 / 44100))
+  grep -q '<Locations/>' "$session_file" || fail "the saved session already has locations"
+  sed -i "s|<Locations/>|<Locations><Location id=\"1\" name=\"session\" start=\"a0\" end=\"a$end\" flags=\"IsSessionRange\" locked=\"0\" timestamp=\"0\" cue=\"0\"/></Locations>|" \
+    "$session_file"
+  timeout -k 5 120 ardour7-export -b float -o "$work/ardour.wav" "$work/session" amp >"$work/export.log" 2>&1 ||
+    { tail -20 "$work/export.log"; fail "ardour7-export failed"; }
+  [ -s "$work/ardour.wav" ] || { tail -20 "$work/export.log"; fail "ardour7-export wrote nothing"; }
+  local lag
+  lag=$("$align" align "$work/expected.wav" "$work/ardour.wav" "$work/aligned.wav") || fail "cannot align Ardour's export"
+  echo "ardour: the export runs $lag frames behind quarvine-render"
+  "$compare" "$work/expected.wav" "$work/aligned.wav" 1e-6 || fail "Ardour's rendering differs from quarvine-render"
+  echo "ardour: the dry phrase through the plug-in in an Ardour track equals quarvine-render"
 }
 
 case "$stage" in
