@@ -18,8 +18,13 @@
 
 #include <cmath>
 
-#if defined(__SSE2__) || defined(_M_X64)
+// The SSE2 forms where the target has SSE2; QUARVINE_FAST_SCALAR selects the plain forms that
+// other processors build, so that they are compiled and tested here too.
+#if (defined(__SSE2__) || defined(_M_X64)) && !QUARVINE_FAST_SCALAR
+#define QUARVINE_FAST_SSE2 1
 #include <immintrin.h>
+#else
+#define QUARVINE_FAST_SSE2 0
 #endif
 
 namespace quarvine::QUARVINE_FAST_VARIANT {
@@ -82,7 +87,7 @@ private:
     double v;
 };
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if QUARVINE_FAST_SSE2
 // Two doubles side by side in one SSE2 register.
 using Pair = __m128d;
 inline Pair pairMadd(Pair a, Pair b, Pair c)
@@ -519,7 +524,7 @@ template <int Depth, typename... P>
 // The half-band filters: out = c (u - y) + x for each allpass section. The two chains are
 // independent, so section 2k of chain 0 and section 2k + 1 of chain 1 share one SSE2 register
 // (lane 0 and lane 1).
-#if defined(__SSE2__) || defined(_M_X64)
+#if QUARVINE_FAST_SSE2
 template <int Sections>
 struct HalfBandState {
     static constexpr int kPairs = Sections / 2;
@@ -742,7 +747,7 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
         HalfBandState<12> up(model.upsampler);
         for (int i = 0; i < frames; ++i) {
             double x = static_cast<double>(input[i]);
-            if (!std::isfinite(x))
+            if (!fastmath::isFinite(x))
                 x = 0.0; // one bad sample must not poison the filter states for good
             upsampleInto(up, x, doubled + 2 * i);
         }
