@@ -11,6 +11,21 @@
 //    multiply-add follows the fit's division, and stages 1 and 2 share one SSE2 register;
 //  - the output shaper, which has no memory, runs as a separate vectorised pass; exp is inline.
 // This file is compiled once per instruction set (QUARVINE_FAST_VARIANT names the build).
+//
+// Changing a stage touches every place it lives; miss one and the chains drift apart:
+//  1. its record, set-up and step (dsp/*.h, *.cpp), and its set-up in buildCircuitModel
+//     (circuit_model.cpp); the step's section in runChain (process_block.cpp), the exact chain;
+//  2. its fast class here (FastTriode, FastInputNetwork, FastToneStack and RampedToneStack,
+//     FastLowPass, ...), and its plain (non-SSE2) form where it has one;
+//  3. the paired lanes where it shares a register: FastTriodePair (triodes 1 and 2) and
+//     HalfBandState (the two allpass chains), both forms of each;
+//  4. its place in runPipelineStages (place<k>: in chain order, the depth of runPipeline), or its
+//     own pass in runCircuit / runOversampled / runFastChain;
+//  5. its carried values in forEachState (fast_block.cpp): the snapshot that the silence sleep
+//     and the recovery use (the count follows the list);
+//  6. its independent model in tests/dsp/reference_sections.cpp, reference_networks.cpp or
+//     reference_triode.cpp, and its place in Chain::stage (reference_chain.cpp).
+// Then run the dsp tests: the fast chain against the exact one, both against the reference.
 // Nothing here calls an inline function shared with other files: the linker could hand this build's
 // copy to the others (or theirs to this one).
 #include "dsp/fast_chain_kernel.h"
