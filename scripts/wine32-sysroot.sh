@@ -97,11 +97,15 @@ if [ -z "$packages" ]; then
   apt-get "${apt_opts[@]}" install -s --no-install-recommends "wine32=$version" >&2 || true
   exit 1
 fi
-files=$(expected_files)
-if [ "$(wc -l <<<"$files")" -ne "$(wc -w <<<"$packages")" ]; then
-  echo "wine32-sysroot: the package index does not describe every package of the install" >&2
-  exit 1
-fi
+# Sets files from packages, or stops with the reason.
+describe() {
+  if [ -z "$packages" ] || ! files=$(expected_files) ||
+     [ "$(wc -l <<<"$files")" -ne "$(wc -w <<<"$packages")" ]; then
+    echo "wine32-sysroot: the package index does not describe every package of wine32 $version" >&2
+    exit 1
+  fi
+}
+describe
 : >"$dest/apt-download.log"
 kept=0
 check_kept || kept=$?
@@ -110,7 +114,7 @@ if [ $kept -ne 0 ] && ! download; then
   if [ $refreshed -eq 0 ]; then
     refresh
     packages=$(resolve)
-    files=$(expected_files)
+    describe
     check_kept || [ $? -ne 2 ] || exit 1
   fi
   download || { cat "$dest/apt-download.log" >&2; exit 1; }
