@@ -64,8 +64,10 @@ if [ $status -ne 0 ]; then echo "wine32-run: $mode" >&2; exit $status; fi
 # (COM classes and interface proxies among it, which OLE drag and drop needs). That half is made
 # once here as Wine's wineboot makes it: the 32-bit system files, then the Wow64Install section of
 # wine.inf run by the 32-bit rundll32.
+# The marker names the tree's stamp, which carries the Wine version: after an upgrade the 32-bit
+# side is made again from the new files.
 marker=$WINEPREFIX/.quarvine-wow64
-wanted="32-bit side from $root"
+wanted="32-bit side from $(cat "$root/.ready")"
 if [ "$(cat "$marker" 2>/dev/null)" != "$wanted" ]; then
   mkdir -p "$WINEPREFIX"
   exec 9>"$WINEPREFIX/.quarvine-wow64.lock"
@@ -77,9 +79,10 @@ if [ "$(cat "$marker" 2>/dev/null)" != "$wanted" ]; then
     fi
     syswow64=$WINEPREFIX/drive_c/windows/syswow64
     mkdir -p "$syswow64"
-    # Copies, not links: setupapi rewrites these files in place.
+    # Copies, not links: setupapi rewrites these files in place. Every one is replaced, so that
+    # none is left from another Wine version.
     find "$syswow64" -maxdepth 1 -type l -delete
-    cp -n "$root"/usr/lib/i386-linux-gnu/wine/i386-windows/* "$syswow64"/
+    cp -f "$root"/usr/lib/i386-linux-gnu/wine/i386-windows/* "$syswow64"/
     inf=Z:$(printf '%s' "$root/usr/share/wine/wine.inf" | tr / '\\')
     WINELOADERNOEXEC=1 run_loader 'C:\windows\syswow64\rundll32.exe' \
       setupapi.dll,InstallHinfSection Wow64Install 128 "$inf"

@@ -11,6 +11,21 @@
 //    multiply-add follows the fit's division, and stages 1 and 2 share one SSE2 register;
 //  - the output shaper, which has no memory, runs as a separate vectorised pass; exp is inline.
 // This file is compiled once per instruction set (QUARVINE_FAST_VARIANT names the build).
+//
+// Changing a stage touches every place it lives; miss one and the chains drift apart:
+//  1. its record, set-up and step (dsp/*.h, *.cpp), and its set-up in buildCircuitModel
+//     (circuit_model.cpp); the step's section in runChain (process_block.cpp), the exact chain;
+//  2. its fast class here (FastTriode, FastInputNetwork, FastToneStack and RampedToneStack,
+//     FastLowPass, ...), and its plain (non-SSE2) form where it has one;
+//  3. the paired lanes where it shares a register: FastTriodePair (triodes 1 and 2) and
+//     HalfBandState (the two allpass chains), both forms of each;
+//  4. its place in runPipelineStages (place<k>: in chain order, the depth of runPipeline), or its
+//     own pass in runCircuit / runOversampled / runFastChain;
+//  5. its carried values in forEachState (fast_block.cpp): the snapshot that the silence sleep
+//     and the recovery use (the count follows the list);
+//  6. its independent model in tests/dsp/reference_sections.cpp, reference_networks.cpp or
+//     reference_triode.cpp, and its place in Chain::stage (reference_chain.cpp).
+// Then run the dsp tests: the fast chain against the exact one, both against the reference.
 // Nothing here calls an inline function shared with other files: the linker could hand this build's
 // copy to the others (or theirs to this one).
 #include "dsp/fast_chain_kernel.h"
@@ -18,8 +33,13 @@
 
 #include <cmath>
 
-#if defined(__SSE2__) || defined(_M_X64)
+// The SSE2 forms where the target has SSE2; QUARVINE_FAST_SCALAR selects the plain forms that
+// other processors build, so that they are compiled and tested here too.
+#if (defined(__SSE2__) || defined(_M_X64)) && !QUARVINE_FAST_SCALAR
+#define QUARVINE_FAST_SSE2 1
 #include <immintrin.h>
+#else
+#define QUARVINE_FAST_SSE2 0
 #endif
 
 namespace quarvine::QUARVINE_FAST_VARIANT {
@@ -82,7 +102,7 @@ private:
     double v;
 };
 
-#if defined(__SSE2__) || defined(_M_X64)
+#if QUARVINE_FAST_SSE2
 // Two doubles side by side in one SSE2 register.
 using Pair = __m128d;
 inline Pair pairMadd(Pair a, Pair b, Pair c)
@@ -519,7 +539,7 @@ template <int Depth, typename... P>
 // The half-band filters: out = c (u - y) + x for each allpass section. The two chains are
 // independent, so section 2k of chain 0 and section 2k + 1 of chain 1 share one SSE2 register
 // (lane 0 and lane 1).
-#if defined(__SSE2__) || defined(_M_X64)
+#if QUARVINE_FAST_SSE2
 template <int Sections>
 struct HalfBandState {
     static constexpr int kPairs = Sections / 2;
@@ -742,7 +762,7 @@ void runFastChain(CircuitModel& model, const ChainSettings& settings, const floa
         HalfBandState<12> up(model.upsampler);
         for (int i = 0; i < frames; ++i) {
             double x = static_cast<double>(input[i]);
-            if (!std::isfinite(x))
+            if (!fastmath::isFinite(x))
                 x = 0.0; // one bad sample must not poison the filter states for good
             upsampleInto(up, x, doubled + 2 * i);
         }

@@ -2,11 +2,20 @@
 // scheme for polynomials, and an inline exp accurate to a few units in the last place.
 #pragma once
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
 namespace quarvine::QUARVINE_FAST_VARIANT::fastmath {
+// Internal linkage: an unoptimised build emits these as out-of-line copies, and a copy shared
+// between the instruction-set builds would be whichever one the linker met first.
+namespace {
+
+// std::isfinite and std::bit_cast are the library's shared inline functions: the builtins expand in
+// place.
+inline bool isFinite(double x)
+{
+    return __builtin_isfinite(x);
+}
 
 // a*b + c: one rounding with FMA (the dispatched build), two without (the SSE2 baseline).
 inline double madd(double a, double b, double c)
@@ -94,9 +103,10 @@ inline double exp(double x)
                                            1.0 / 479001600.0};
     const double er = estrin(kTaylor, r);
     // The low bits of shifted hold n; n + 1023 shifted into the exponent field is 2^n.
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(shifted);
-    const double scale = std::bit_cast<double>((bits + 1023u) << 52);
+    const std::uint64_t bits = __builtin_bit_cast(std::uint64_t, shifted);
+    const double scale = __builtin_bit_cast(double, (bits + 1023u) << 52);
     return er * scale;
 }
 
+} // namespace
 } // namespace quarvine::QUARVINE_FAST_VARIANT::fastmath

@@ -353,6 +353,9 @@ void CFrame::windowDestroyed()
 {
     openFlag = false;
     parentWindow = nullptr;
+    // Revoking later, from the destructor, would name a window that is gone and leak the
+    // registration with its reference on the target.
+    setDropActive(false);
 }
 
 } // namespace gui

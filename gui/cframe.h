@@ -53,6 +53,7 @@ public:
     bool getOpenFlag() const { return openFlag; }
     void setOpenFlag(bool state) { openFlag = state; }
     bool isDropActive() const { return dropActive; }
+    CDropTarget* getDropTarget() const { return dropTarget; }
     bool setDropActive(bool active);
     bool setUpdatesDisabled(bool state);
     bool getCurrentLocation(CPoint& where);
@@ -68,7 +69,8 @@ public:
     void* getGUIEditor() const { return editor ? dynamic_cast<void*>(editor) : nullptr; }
     void* getParentWindow() const { return parentWindow; }
     void* getSystemWindow() const { return window; }
-    // The window is gone (the host destroyed its parent): forget it and stop drawing.
+    // The window is being destroyed (the host destroyed its parent): give up its drop registration
+    // while the window still exists, forget the parent and stop drawing.
     void windowDestroyed();
 
 private:

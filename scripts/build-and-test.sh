@@ -4,6 +4,8 @@
 #   native build with ThreadSanitizer: the threading tests
 #   native release build: the renderer, the validator run on the plug-in, the benchmarks (built),
 #   the LV2 bundle in real hosts (scripts/lv2-hosts.sh)
+#   the kernel objects of the Debug and Release builds checked for shared code; the dsp tests
+#   with the fast chain's plain (non-SIMD) forms
 #   64-bit and 32-bit Windows DLLs cross-built and inspected, each with its tests and the demo
 #   phrase run under Wine of its own width (the 32-bit Wine from a private i386 tree)
 # Usage: scripts/build-and-test.sh [all|native|windows]   (default all; windows builds of the
@@ -61,6 +63,8 @@ if [ $rc -eq 0 ]; then
   rc=$?
 fi
 record "native tests (ASan+UBSan)" $rc
+scripts/check-kernel-symbols.sh "$out/asan"
+record "kernel builds share no code (Debug)" $?
 
 step "Native build with ThreadSanitizer: threading tests"
 configure_and_build "$out/tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARVINE_SANITIZE=thread -DQUARVINE_TEST_DIRS=host \
@@ -83,6 +87,20 @@ step "Native release build: plug-in, tools, benchmarks"
 configure_and_build "$out/release" -DCMAKE_BUILD_TYPE=Release -DQUARVINE_TESTS=OFF -DQUARVINE_BENCH=ON
 rc=$?
 record "native release build" $rc
+if [ $rc -eq 0 ]; then
+  scripts/check-kernel-symbols.sh "$out/release"
+  record "kernel builds share no code (Release)" $?
+fi
+
+step "Fast chain without SIMD: the plain forms other processors build, dsp tests"
+configure_and_build "$out/scalar" -DCMAKE_BUILD_TYPE=Release -DQUARVINE_SCALAR_KERNEL=ON -DQUARVINE_TOOLS=OFF \
+  -DQUARVINE_TEST_DIRS=dsp -- dsp_tests
+rc=$?
+if [ $rc -eq 0 ]; then
+  (cd "$out/scalar" && timeout 600 ctest --output-on-failure -j"$jobs" -L dsp_tests)
+  rc=$?
+fi
+record "dsp tests with the scalar fast chain" $rc
 if [ $rc -eq 0 ] && [ -x "$out/release/tools/validate/quarvine-validate" ]; then
   step "Validator on the native plug-in"
   "$out/release/tools/validate/quarvine-validate" "$out/release/libquarvine.so" --strictness 8

@@ -21,6 +21,9 @@ if [ -z "$version" ] || [ ! -x /usr/lib/wine/wine64 ]; then
   echo "wine32-sysroot: wine64 is not installed (scripts/install-deps.sh installs it)" >&2
   exit 1
 fi
+# One run at a time per DEST: the lists, the downloads and the tree are shared between runs.
+exec 8>"$dest/.lock"
+flock 8
 # The loader is patched with absolute paths into the tree: a tree that moved is made again.
 stamp="wine32 $version in $root, with zlib1.dll and the loader pointed at the tree"
 if [ -f "$root/.ready" ] && [ "$(cat "$root/.ready")" = "$stamp" ]; then
@@ -29,14 +32,15 @@ if [ -f "$root/.ready" ] && [ "$(cat "$root/.ready")" = "$stamp" ]; then
 fi
 
 # apt with a state of its own: i386 as the only architecture, nothing installed, lists and
-# downloads under DEST. The system's sources and keys are used as they are.
+# downloads under DEST. The system's sources and keys are used as they are. apt's own locks then
+# fall under DEST too, away from the system's.
 apt_state=$dest/apt
 mkdir -p "$apt_state/lists/partial" "$apt_state/cache" "$dest/debs/partial"
 : >"$apt_state/status"
 apt_opts=(-o APT::Architecture=i386 -o APT::Architectures::=i386
           -o Dir::State::Lists="$apt_state/lists" -o Dir::State::status="$apt_state/status"
           -o Dir::Cache="$apt_state/cache" -o Dir::Cache::archives="$dest/debs"
-          -o APT::Sandbox::User=root -o Debug::NoLocking=1 -q)
+          -o APT::Sandbox::User=root -q)
 
 echo "wine32-sysroot: resolving wine32 $version for i386"
 refreshed=0
@@ -44,9 +48,39 @@ refresh() {
   apt-get "${apt_opts[@]}" update >"$dest/apt-update.log" 2>&1 || { cat "$dest/apt-update.log" >&2; exit 1; }
   refreshed=1
 }
+# Prints name=version for each package of the install; nothing when apt cannot resolve it.
 resolve() {
-  apt-get "${apt_opts[@]}" install -s --no-install-recommends "wine32=$version" 2>&1 |
-    awk '/^Inst / { sub(/^\(/, "", $3); print $2 "=" $3 }'
+  local plan
+  plan=$(apt-get "${apt_opts[@]}" install -s --no-install-recommends "wine32=$version" 2>&1) || true
+  awk '/^Inst / { sub(/^\(/, "", $3); print $2 "=" $3 }' <<<"$plan"
+}
+# Prints, for each resolved package, the file apt keeps it in and the SHA256 that the signed
+# package index gives for it.
+expected_files() {
+  # shellcheck disable=SC2086
+  apt-cache "${apt_opts[@]}" show --no-all-versions $packages |
+    awk -v dir="$dest/debs" '
+      /^Package: /      { name = $2 }
+      /^Version: /      { ver = $2; gsub(/:/, "%3a", ver) }
+      /^Architecture: / { arch = $2 }
+      /^SHA256: /       { sum = $2 }
+      /^$/ { if (name != "") print dir "/" name "_" ver "_" arch ".deb", sum; name = sum = "" }
+      END  { if (name != "") print dir "/" name "_" ver "_" arch ".deb", sum }'
+}
+# Deletes every kept file that does not match its index entry (apt accepts a kept file by its
+# size alone); answers whether all were there and matched.
+check_kept() {
+  local file sum all=0
+  while read -r file sum; do
+    if [ -z "$sum" ]; then echo "wine32-sysroot: no SHA256 in the index for $file" >&2; return 2; fi
+    [ -f "$file" ] || { all=1; continue; }
+    if [ "$(sha256sum <"$file" | cut -d' ' -f1)" != "$sum" ]; then
+      echo "wine32-sysroot: $(basename "$file") does not match the package index: fetched again" >&2
+      rm -f "$file"
+      all=1
+    fi
+  done <<<"$files"
+  return $all
 }
 # Already downloaded packages are kept in DEST/debs and not fetched again.
 download() {
@@ -63,23 +97,40 @@ if [ -z "$packages" ]; then
   apt-get "${apt_opts[@]}" install -s --no-install-recommends "wine32=$version" >&2 || true
   exit 1
 fi
-if ! download; then
-  if [ $refreshed -eq 0 ]; then refresh; packages=$(resolve); fi
+# Sets files from packages, or stops with the reason.
+describe() {
+  if [ -z "$packages" ] || ! files=$(expected_files) ||
+     [ "$(wc -l <<<"$files")" -ne "$(wc -w <<<"$packages")" ]; then
+    echo "wine32-sysroot: the package index does not describe every package of wine32 $version" >&2
+    exit 1
+  fi
+}
+describe
+: >"$dest/apt-download.log"
+kept=0
+check_kept || kept=$?
+[ $kept -ne 2 ] || exit 1
+if [ $kept -ne 0 ] && ! download; then
+  if [ $refreshed -eq 0 ]; then
+    refresh
+    packages=$(resolve)
+    describe
+    check_kept || [ $? -ne 2 ] || exit 1
+  fi
   download || { cat "$dest/apt-download.log" >&2; exit 1; }
 fi
-echo "wine32-sysroot: $(wc -w <<<"$packages") packages, $(grep -E '^(Fetched|Need to get)' "$dest/apt-download.log" | tail -1)"
+# Whatever is unpacked here runs as the tests' user: every file must be the one the index names.
+if ! check_kept; then
+  echo "wine32-sysroot: the downloaded packages do not match the package index" >&2
+  exit 1
+fi
+echo "wine32-sysroot: $(wc -w <<<"$packages") packages, $(grep -E '^(Fetched|Need to get)' "$dest/apt-download.log" | tail -1 || echo "all kept")"
 
 rm -rf "$root.tmp"
 mkdir -p "$root.tmp"
-for package in $packages; do
-  name=${package%%=*}
-  name=${name%%:*}
-  file_version=${package#*=}
-  file_version=${file_version//:/%3a}
-  deb=$(ls "$dest/debs/${name}_${file_version}_"*.deb 2>/dev/null | head -1 || true)
-  if [ -z "$deb" ]; then echo "wine32-sysroot: no package file for $package" >&2; exit 1; fi
+while read -r deb _; do
   dpkg-deb -x "$deb" "$root.tmp"
-done
+done <<<"$files"
 
 # What libwine's installation script would do: Wine's user32 needs the mingw zlib1.dll, which
 # goes into the builtin DLL folder marked as a builtin.

@@ -54,6 +54,8 @@ LRESULT CALLBACK frameWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_DESTROY:
         frame->windowDestroyed();
+        // The window no longer belongs to the frame: the later close must leave its handle alone.
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
         break;
     case WM_PAINT: {
         RECT update;
@@ -147,8 +149,11 @@ bool CFrame::platformCreateWindow()
 void CFrame::platformDestroyWindow()
 {
     HWND handle = static_cast<HWND>(window);
-    SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
-    DestroyWindow(handle);
+    // Once the host destroyed the window, its handle may already name another window.
+    if (IsWindow(handle) && frameOf(handle) == this) {
+        SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
+        DestroyWindow(handle);
+    }
     window = nullptr;
     unregisterWindowClass();
 }

@@ -294,6 +294,39 @@ INSTANTIATE_TEST_SUITE_P(Builds, FastChain,
                          ::testing::Values(ChainPath::baseline, ChainPath::avx2, ChainPath::avx512),
                          [](const ::testing::TestParamInfo<ChainPath>& info) { return pathName(info.param); });
 
+// One-frame blocks at 192 kHz make one-frame chunks, across which the state moves least: a loose
+// settled rule would fall asleep there with the most still to decay. Against the same chain kept
+// awake (the silence replaced by 1e-30, far below anything the output shows), sleeping may cost
+// only what the rule leaves (under 50 chunks' worth of 1e-12 of each state value), which shows in
+// the float output as a rounding or two: a few units of 2^-23 of the peak at most.
+TEST(FastChainSleep, OneFrameBlocksAt192kHzSleepOnlyWhenSettled)
+{
+    constexpr double rate = 192000.0;
+    AmpControls c;
+    setKnobs(c, kKnobSets[1], rate);
+    const std::vector<float> loud = phrase(2.0);
+    std::vector<float> in(loud.begin() + static_cast<long>(1.5 * 44100), loud.end()); // a strum
+    const size_t silenceStart = in.size();
+    in.insert(in.end(), static_cast<size_t>(rate), 0.0f);
+    const size_t silenceEnd = in.size();
+    in.insert(in.end(), loud.begin() + static_cast<long>(1.5 * 44100), loud.begin() + static_cast<long>(1.6 * 44100));
+    std::vector<float> kept = in;
+    std::fill(kept.begin() + static_cast<long>(silenceStart), kept.begin() + static_cast<long>(silenceEnd), 1e-30f);
+
+    auto sleeping = freshModel(ChainPath::baseline);
+    auto awake = freshModel(ChainPath::baseline);
+    std::vector<float> out(in.size()), reference(in.size());
+    size_t asleepFrames = 0;
+    for (size_t i = 0; i < in.size(); ++i) {
+        processBlock(*sleeping, c, &in[i], &out[i], 1, ProcessMode::replace);
+        processBlock(*awake, c, &kept[i], &reference[i], 1, ProcessMode::replace);
+        asleepFrames += sleeping->silence.asleep ? 1 : 0;
+    }
+    EXPECT_GT(asleepFrames, 0u);
+    EXPECT_FALSE(awake->silence.asleep);
+    EXPECT_LE(largestDifference(reference, out), 4.0 * 0x1p-23 * peakOf(reference));
+}
+
 TEST(ChainPaths, TheBaselineIsAlwaysThereAndTheFastestIsAvailable)
 {
     EXPECT_TRUE(chainPathAvailable(ChainPath::baseline));

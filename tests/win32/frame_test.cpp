@@ -2,6 +2,7 @@
 #include "gui_test_support.h"
 
 #include "editor/aeffguieditor.h"
+#include "gui/cdroptarget.h"
 #include "gui/cframe.h"
 #include "host/audioeffectx.h"
 
@@ -234,6 +235,24 @@ TEST_F(FrameWindowTest, DestroyedParentClosesTheFrame)
     gui::CRect size;
     EXPECT_FALSE(frame->getSize(&size));
     EXPECT_FALSE(frame->setSize(300, 300));
+}
+
+TEST(FrameWithDestroyedHost, DropRegistrationEndsWithTheWindowAndTheLaterCloseOnlyReleasesTheClass)
+{
+    HWND parent = makeWindow(nullptr, 100, 100, 200, 150);
+    auto* frame = new gui::CFrame(gui::CRect(0, 0, 200, 150), parent, nullptr);
+    gui::CDropTarget* target = frame->getDropTarget();
+    ASSERT_NE(target, nullptr);
+    // A reference of our own keeps the target alive to be inspected.
+    target->AddRef();
+    ASSERT_GT(target->getReferenceCount(), 1);
+    DestroyWindow(parent);
+    EXPECT_FALSE(frame->isDropActive());
+    EXPECT_EQ(target->getReferenceCount(), 1);
+    frame->forget();
+    EXPECT_EQ(target->getReferenceCount(), 1);
+    EXPECT_FALSE(frameClassRegistered());
+    EXPECT_EQ(target->Release(), 0u);
 }
 
 TEST_F(FrameWindowTest, CursorTypesWithoutAShapeRestoreTheDefault)
