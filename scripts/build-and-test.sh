@@ -85,9 +85,9 @@ fi
 
 step "Native release build: plug-in, tools, benchmarks"
 configure_and_build "$out/release" -DCMAKE_BUILD_TYPE=Release -DQUARVINE_TESTS=OFF -DQUARVINE_BENCH=ON
-rc=$?
-record "native release build" $rc
-if [ $rc -eq 0 ]; then
+release_rc=$?
+record "native release build" $release_rc
+if [ $release_rc -eq 0 ]; then
   scripts/check-kernel-symbols.sh "$out/release"
   record "kernel builds share no code (Release)" $?
 fi
@@ -101,12 +101,12 @@ if [ $rc -eq 0 ]; then
   rc=$?
 fi
 record "dsp tests with the scalar fast chain" $rc
-if [ $rc -eq 0 ] && [ -x "$out/release/tools/validate/quarvine-validate" ]; then
+if [ $release_rc -eq 0 ] && [ -x "$out/release/tools/validate/quarvine-validate" ]; then
   step "Validator on the native plug-in"
   "$out/release/tools/validate/quarvine-validate" "$out/release/libquarvine.so" --strictness 8
   record "quarvine-validate libquarvine.so" $?
 fi
-if [ $rc -eq 0 ]; then
+if [ $release_rc -eq 0 ]; then
   # The LV2 bundle in real hosts; each stage starts and stops what it needs.
   for host in lv2apply jalv ardour; do
     step "LV2 bundle in $host"
