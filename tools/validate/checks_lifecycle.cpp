@@ -16,8 +16,10 @@ void processNoise(vsthost::HostedPlugin& plugin, Bus& in, Bus& out, Random& rand
     in.noise(random, 0.5f);
     plugin.processReplacing(in.at(0), out.at(0), kBlock);
     Scan s = scan(out, 0, kBlock);
-    if (!s.finite() || s.peak >= kOutputBound)
+    if (!s.finite())
         report.fail(what + ": " + describe(s));
+    else if (s.peak >= kLoudOutput)
+        report.advise(what + ": " + describe(s));
 }
 
 } // namespace
@@ -29,6 +31,7 @@ void testLifecycle(Context& context, Random& random, Report& report)
 
     // Suspend, change the rate, resume, between blocks.
     {
+        report.step("suspend, rate change, resume");
         auto plugin = context.open(44100.0, kBlock);
         for (std::size_t i = 0, n = context.scaled(50); i < n; ++i) {
             double rate = rates[random.below(std::size(rates))];
@@ -43,6 +46,7 @@ void testLifecycle(Context& context, Random& random, Report& report)
     }
     // Rate changes while switched on, as some hosts do.
     {
+        report.step("rate changes while running");
         auto plugin = context.open(44100.0, kBlock);
         for (std::size_t i = 0, n = context.scaled(50); i < n; ++i) {
             double rate = rates[random.below(std::size(rates))];
@@ -53,6 +57,7 @@ void testLifecycle(Context& context, Random& random, Report& report)
     }
     // Many instances alive at once, closed in random order.
     {
+        report.step("many instances at once");
         std::vector<std::unique_ptr<vsthost::HostedPlugin>> instances;
         for (std::size_t i = 0, n = context.scaled(100); i < n; ++i) {
             auto plugin = context.open(rates[random.below(std::size(rates))], kBlock);
@@ -74,6 +79,7 @@ void testLifecycle(Context& context, Random& random, Report& report)
     // effClose straight after processing, without effMainsChanged(0); and a close of an
     // instance that never ran.
     {
+        report.step("effClose without suspending");
         auto plugin = context.open(48000.0, kBlock);
         processNoise(*plugin, in, out, random, report, "before effClose");
         plugin->close();
@@ -108,11 +114,13 @@ void testEditor(Context& context, Random& random, Report& report)
 
     const std::size_t cycles = context.scaled(100);
     // Cold: a new instance for every opening.
+    report.step("cold open/close cycles");
     for (std::size_t i = 0; i < cycles / 4 + 1; ++i) {
         auto plugin = context.open(44100.0, kBlock);
         openClose(*plugin, false);
     }
     // Warm: one instance opened again and again.
+    report.step("warm open/close cycles");
     auto plugin = context.open(44100.0, kBlock);
     bool everOpened = false;
     for (std::size_t i = 0; i < cycles; ++i)
@@ -120,6 +128,7 @@ void testEditor(Context& context, Random& random, Report& report)
     report.note(everOpened ? "editor opened without a parent" : "effEditOpen without a parent answered 0");
 
     // Open and close while one thread processes audio and another automates.
+    report.step("open/close while other threads process and automate");
     std::atomic<bool> done{false};
     std::atomic<std::size_t> badSamples{0};
     std::uint64_t seedA = random.next(), seedB = random.next();
@@ -158,6 +167,7 @@ void testEditor(Context& context, Random& random, Report& report)
         report.fail(std::to_string(badSamples.load()) + " non-finite samples while the editor opened and closed");
 
     // Closing the effect with its editor still open.
+    report.step("effClose with the editor open");
     plugin->dispatch(effEditOpen, 0, 0, nullptr);
     plugin->close();
 }

@@ -37,24 +37,36 @@ struct Settings {
     int strictness = 5;
     bool skipGui = false;
     bool fork = true;  // each test in its own process, so a crash fails one test only
-    bool verbose = false;
+    bool strict = false;  // advice fails too: the line our own plug-in is held to
+    bool allProblems = false;
+    unsigned timeoutSeconds = 900;  // per test, forked runs only
 };
 
-// The problems one test found; the first few are shown.
+// What one test found. A fault breaks the host contract (a crash, non-finite output from finite
+// input with parameters inside [0, 1], writing past a host buffer, allocating on the audio
+// thread): any host may suffer it. Advice is behaviour a host survives but a user may not want
+// (a long tail, a high level, block-size dependence, NaN passing through or sticking after
+// extreme input): other plug-ins are not failed for it.
 class Report {
 public:
-    void fail(const std::string& problem);
+    void fail(const std::string& problem) { faults.push_back(problem); }
+    void advise(const std::string& problem) { advice.push_back(problem); }
+    void find(bool isFault, const std::string& problem) { isFault ? fail(problem) : advise(problem); }
     void note(const std::string& fact) { notes.push_back(fact); }
     void skip(const std::string& reason) { skipped = reason; }
+    // Names the case about to run, so a crash in it can be reported with it.
+    void step(const std::string& what);
+    void onStep(void (*sink)(const std::string&)) { stepSink = sink; }
 
-    bool passed() const { return problems.empty(); }
-    std::size_t problemCount() const { return total; }
-    std::vector<std::string> problems;
+    bool hasFaults() const { return !faults.empty(); }
+    std::vector<std::string> faults;
+    std::vector<std::string> advice;
     std::vector<std::string> notes;
     std::string skipped;
+    std::string lastStep;
 
 private:
-    std::size_t total = 0;
+    void (*stepSink)(const std::string&) = nullptr;
 };
 
 // Channel buffers for one side of processReplacing.
@@ -84,8 +96,11 @@ struct Scan {
 
 Scan scan(const Bus& bus, std::size_t offset, std::size_t frames);
 
-// Output a healthy effect may produce: finite and below this magnitude.
-constexpr double kOutputBound = 100.0;
+// Above this output magnitude (+40 dBFS) a level is worth a warning; gain stages and equalisers
+// legitimately go past any fixed line, so it is advice.
+constexpr double kLoudOutput = 100.0;
+// Input samples this large are beyond any real signal: what a plug-in does with them is advice.
+constexpr float kExtremeInput = 1e30f;
 
 class Context {
 public:
