@@ -3,7 +3,6 @@
 #include <csignal>
 #include <cstring>
 #include <iostream>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,24 +31,11 @@ std::string line(char tag, std::string body)
     return std::string(1, tag) + ' ' + body + '\n';
 }
 
-// Sent as each case starts, so the parent knows where the child was if it dies.
-void sendStep(const std::string& what)
+// Sent at once: if the child dies, the parent still has everything found before, and the case
+// it died in.
+void send(char tag, const std::string& text)
 {
-    writeAll(childPipe, line('W', what));
-}
-
-std::string serialise(const Report& report)
-{
-    std::string text;
-    if (!report.skipped.empty())
-        text += line('S', report.skipped);
-    for (const auto& note : report.notes)
-        text += line('N', note);
-    for (const auto& fault : report.faults)
-        text += line('F', fault);
-    for (const auto& advice : report.advice)
-        text += line('A', advice);
-    return text;
+    writeAll(childPipe, line(tag, text));
 }
 
 void take(Report& report, const std::string& line, bool showSteps, const char* testName)
@@ -57,16 +43,14 @@ void take(Report& report, const std::string& line, bool showSteps, const char* t
     if (line.size() < 2)
         return;
     std::string body = line.substr(2);
+    if (line[0] == 'W' && showSteps)
+        std::cerr << "quarvine-validate:   " << testName << ": " << body << std::endl;
     switch (line[0]) {
     case 'S': report.skip(body); break;
     case 'N': report.note(body); break;
     case 'F': report.fail(body); break;
     case 'A': report.advise(body); break;
-    case 'W':
-        report.lastStep = body;
-        if (showSteps)
-            std::cerr << "quarvine-validate:   " << testName << ": " << body << std::endl;
-        break;
+    case 'W': report.step(body); break;
     }
 }
 
@@ -111,9 +95,8 @@ Report runIsolated(const Test& test, Context& context, Random& random, unsigned 
         childPipe = pipeEnds[1];
         ::alarm(timeoutSeconds);
         Report report;
-        report.onStep(sendStep);
+        report.forwardTo(send);
         runInto(test, context, random, report);
-        writeAll(childPipe, serialise(report));
         ::_exit(0);
     }
     ::close(pipeEnds[1]);

@@ -30,8 +30,7 @@ void printProblems(const char* kind, const std::vector<std::string>& problems, b
     for (std::size_t i = 0; i < shown; ++i)
         std::cout << "      - " << kind << ": " << problems[i] << "\n";
     if (shown < problems.size())
-        std::cout << "      ... and " << problems.size() - shown << " more " << kind
-                  << " (--all-problems lists them)\n";
+        std::cout << "      ... and " << problems.size() - shown << " more of this kind (--all-problems lists them)\n";
 }
 
 enum class Verdict { pass, warn, fail, skip };

@@ -49,14 +49,19 @@ struct Settings {
 // extreme input): other plug-ins are not failed for it.
 class Report {
 public:
-    void fail(const std::string& problem) { faults.push_back(problem); }
-    void advise(const std::string& problem) { advice.push_back(problem); }
+    void fail(const std::string& problem);
+    void advise(const std::string& problem);
     void find(bool isFault, const std::string& problem) { isFault ? fail(problem) : advise(problem); }
-    void note(const std::string& fact) { notes.push_back(fact); }
-    void skip(const std::string& reason) { skipped = reason; }
+    void note(const std::string& fact);
+    void skip(const std::string& reason);
     // Names the case about to run, so a crash in it can be reported with it.
     void step(const std::string& what);
-    void onStep(void (*sink)(const std::string&)) { stepSink = sink; }
+
+    // With a sink, every item goes there the moment it is found ('F' fault, 'A' advice, 'N' note,
+    // 'S' skip, 'W' step) instead of into this report: a test process that crashes later has
+    // already told its parent what it found.
+    using Sink = void (*)(char tag, const std::string& text);
+    void forwardTo(Sink target) { sink = target; }
 
     bool hasFaults() const { return !faults.empty(); }
     std::vector<std::string> faults;
@@ -66,7 +71,7 @@ public:
     std::string lastStep;
 
 private:
-    void (*stepSink)(const std::string&) = nullptr;
+    Sink sink = nullptr;
 };
 
 // Channel buffers for one side of processReplacing.
