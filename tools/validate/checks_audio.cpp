@@ -63,6 +63,7 @@ void testProcessing(Context& context, Random& random, Report& report)
         report.skip("no audio outputs");
         return;
     }
+    checkFloatingPointMode(context, random, report);
     for (double rate : kRates) {
         for (int block : kBlockSizes) {
             report.step("noise then silence at " + where(rate, block));

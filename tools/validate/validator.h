@@ -136,6 +136,7 @@ const std::vector<Test>& allTests();
 
 void testIdentity(Context&, Random&, Report&);
 void testProcessing(Context&, Random&, Report&);
+void checkFloatingPointMode(Context&, Random&, Report&);  // part of testProcessing
 void testAutomation(Context&, Random&, Report&);
 void testParameterFuzz(Context&, Random&, Report&);
 void testBadAudio(Context&, Random&, Report&);
