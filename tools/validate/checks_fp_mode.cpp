@@ -6,10 +6,8 @@
 
 namespace validate {
 
-namespace {
-
 // True when subnormal results are flushed to zero or subnormal operands read as zero.
-bool flushesSubnormals()
+bool threadFlushesSubnormals()
 {
     volatile float smallestNormal = std::numeric_limits<float>::min();
     volatile float halved = smallestNormal * 0.5f;
@@ -18,17 +16,18 @@ bool flushesSubnormals()
     return halved == 0.0f || doubled == 0.0f;
 }
 
-} // namespace
-
 void checkFloatingPointMode(Context& context, Random& random, Report& report)
 {
-    if (flushesSubnormals()) {
+    if (!context.flushingLeftBy.empty())
+        report.advise("after " + context.flushingLeftBy + " the thread flushes subnormals: the plug-in changed the "
+                      "host's floating-point mode and did not restore it");
+    if (threadFlushesSubnormals()) {
         report.note("this thread flushed subnormals before the plug-in ran: mode not checked");
         return;
     }
     report.step("the thread's floating-point mode around open, process and close");
     auto leftFlushing = [&](const char* after) {
-        if (!flushesSubnormals())
+        if (!threadFlushesSubnormals())
             return false;
         report.advise(std::string("after ") + after + " the thread flushes subnormals: the plug-in changed the "
                       "host's floating-point mode and did not restore it");

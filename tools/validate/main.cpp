@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cfenv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -91,13 +92,23 @@ int main(int argc, char** argv)
     if (std::filesystem::exists(settings.path))
         settings.path = std::filesystem::absolute(settings.path).string();
 
+    // A module's static initialisers or its first instance may switch the thread to flushing
+    // subnormals; every test forks from this thread and starts from the mode found here.
+    std::fenv_t ordinary;
+    std::fegetenv(&ordinary);
     std::string error;
     auto module = vsthost::PluginModule::load(settings.path, &error);
     if (!module) {
         std::cout << "FAIL  load            " << error << "\nSummary: 0 passed, 1 failed, 0 with advice, 0 skipped\n";
         return 1;
     }
+    std::string flushingLeftBy = threadFlushesSubnormals() ? "loading the module" : "";
+    std::fesetenv(&ordinary);
     Context context(settings, *module);
+    if (flushingLeftBy.empty() && threadFlushesSubnormals())
+        flushingLeftBy = "creating and closing an instance";
+    context.flushingLeftBy = flushingLeftBy;
+    std::fesetenv(&ordinary);
 
     int counts[4] = {};
     const auto& tests = allTests();

@@ -1,7 +1,6 @@
 #include "validator.h"
 
 #include <algorithm>
-#include <cfenv>
 #include <cmath>
 #include <sstream>
 
@@ -98,14 +97,6 @@ std::string describe(const Scan& scan)
 
 Context::Context(const Settings& settings, const vsthost::PluginModule& module) : settings(settings), module(module)
 {
-    // Some plug-ins switch the thread to flushing subnormals and leave it so; every test forks
-    // from this thread and must start from the ordinary floating-point mode.
-    std::fenv_t ordinary;
-    std::fegetenv(&ordinary);
-    struct Restore {
-        std::fenv_t& env;
-        ~Restore() { std::fesetenv(&env); }
-    } restore{ordinary};
     vsthost::HostedPlugin probe(module);
     if (AEffect* effect = probe.effect()) {
         inputs = effect->numInputs;

@@ -123,6 +123,9 @@ public:
     Bus outputBus(std::size_t frames) const { return Bus(outputs, frames); }
     // Work scaled by --strictness; `atDefault` is the amount at strictness 5.
     std::size_t scaled(std::size_t atDefault) const;
+    // Set when loading the module or probing an instance left this thread flushing subnormals
+    // (the mode is put back before any test runs).
+    std::string flushingLeftBy;
 };
 
 std::string describe(const Scan& scan);
@@ -137,6 +140,7 @@ const std::vector<Test>& allTests();
 void testIdentity(Context&, Random&, Report&);
 void testProcessing(Context&, Random&, Report&);
 void checkFloatingPointMode(Context&, Random&, Report&);  // part of testProcessing
+bool threadFlushesSubnormals();
 void testAutomation(Context&, Random&, Report&);
 void testParameterFuzz(Context&, Random&, Report&);
 void testBadAudio(Context&, Random&, Report&);
