@@ -76,9 +76,10 @@ if [ $rc -eq 0 ]; then
 fi
 record "threading tests (TSan)" $rc
 if [ $rc -eq 0 ]; then
-  # The validator's threaded checks: automation and the editor from other threads.
+  # The validator's threaded checks: automation and the editor from other threads. --strict: our
+  # plug-in fails on advice too, where another plug-in would only be warned.
   for check in automation editor; do
-    TSAN_OPTIONS=halt_on_error=1 "$out/tsan/tools/validate/quarvine-validate" "$out/tsan/libquarvine.so" --only $check
+    TSAN_OPTIONS=halt_on_error=1 "$out/tsan/tools/validate/quarvine-validate" "$out/tsan/libquarvine.so" --only $check --strict
     record "validator $check checks under TSan" $?
   done
 fi
@@ -103,7 +104,7 @@ fi
 record "dsp tests with the scalar fast chain" $rc
 if [ $release_rc -eq 0 ] && [ -x "$out/release/tools/validate/quarvine-validate" ]; then
   step "Validator on the native plug-in"
-  "$out/release/tools/validate/quarvine-validate" "$out/release/libquarvine.so" --strictness 8
+  "$out/release/tools/validate/quarvine-validate" "$out/release/libquarvine.so" --strictness 8 --strict
   record "quarvine-validate libquarvine.so" $?
 fi
 if [ $release_rc -eq 0 ]; then

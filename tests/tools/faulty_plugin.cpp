@@ -1,14 +1,21 @@
 // A small VST 2.4 module with known faults, for checking that the validator finds them: an
-// over-long parameter name, a gain parameter that lets NaN through, an allocation and a lock in
-// processReplacing. Everything else behaves.
+// over-long name for each of its 8 parameters, a gain parameter that lets NaN through, a last
+// parameter that crashes on values outside [0, 1], NaN input passed straight through, an
+// allocation and a lock in processReplacing, and the thread left flushing subnormals after it.
+// Everything else behaves.
 #include "host/aeffect.h"
 
+#include <csignal>
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <vector>
+#include <xmmintrin.h>
 
 namespace {
+
+constexpr VstInt32 kParameters = 8;
+constexpr VstInt32 kCrashingParameter = kParameters - 1;
 
 struct Faulty {
     AEffect record{};
@@ -45,6 +52,9 @@ void VSTCALLBACK setParameter(AEffect* effect, VstInt32 index, float value)
 {
     if (index == 0)
         self(effect)->gain = value;  // unchecked: NaN and 1e30 go straight to the output
+    // Stands for a plug-in that indexes a table with the value unchecked.
+    if (index == kCrashingParameter && !(value >= 0.0f && value <= 1.0f))
+        std::raise(SIGSEGV);
 }
 
 float VSTCALLBACK getParameter(AEffect* effect, VstInt32 index)
@@ -55,14 +65,15 @@ float VSTCALLBACK getParameter(AEffect* effect, VstInt32 index)
 void VSTCALLBACK processReplacing(AEffect* effect, float** inputs, float** outputs, VstInt32 frames)
 {
     Faulty* faulty = self(effect);
+    _MM_SET_FLUSH_ZERO_MODE(_MM_FLUSH_ZERO_ON);  // never restored
     std::lock_guard<std::mutex> guard(faulty->lock);
     std::vector<float> scratch(static_cast<std::size_t>(frames));
     for (VstInt32 i = 0; i < frames; ++i)
         scratch[static_cast<std::size_t>(i)] = inputs[0][i] * faulty->gain;
-    // Input NaN is replaced, so only the parameter fault shows as non-finite output.
+    // Infinities from a huge gain are replaced, so only NaN (from the input or the gain) shows.
     for (VstInt32 i = 0; i < frames; ++i) {
         float x = scratch[static_cast<std::size_t>(i)];
-        outputs[0][i] = (x == x && x - x == 0.0f) || faulty->gain != faulty->gain ? x : 0.0f;
+        outputs[0][i] = x - x == 0.0f || x != x ? x : 0.0f;
     }
 }
 
@@ -79,7 +90,7 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
     record.setParameter = setParameter;
     record.getParameter = getParameter;
     record.processReplacing = processReplacing;
-    record.numParams = 1;
+    record.numParams = kParameters;
     record.numInputs = 1;
     record.numOutputs = 1;
     record.flags = effFlagsCanReplacing;

@@ -79,4 +79,19 @@ TEST_F(ThirdPartyPlugin, RendersThroughTheRenderer)
     EXPECT_FALSE(std::filesystem::exists(dir / "out2.wav"));
 }
 
+// A reverb rings past any fixed decay limit and works in its own internal blocks: the validator
+// warns about both and does not fail it for them.
+TEST(ValidatorOnAPeer, JudgesAReverbsLongTailAsAdvice)
+{
+    const char* reverb = "/usr/lib/vst/MVerb-vst.so";
+    if (!std::filesystem::exists(reverb))
+        GTEST_SKIP() << reverb << " is not installed (package dpf-plugins-vst)";
+    auto result = tooltest::run(QUARVINE_VALIDATE_PATH,
+                                {reverb, "--only", "processing", "--strictness", "1", "--timeout", "300"},
+                                std::filesystem::temp_directory_path());
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_TRUE(result.out.rfind("WARN  processing", 0) == 0) << result.out;
+    EXPECT_NE(result.out.find("advice: 44.1 kHz, block 512: silence in still gives"), std::string::npos) << result.out;
+}
+
 } // namespace

@@ -173,7 +173,7 @@ GUARD_EXPORT int pthread_mutex_lock(pthread_mutex_t* mutex)
 GUARD_EXPORT int pthread_mutex_trylock(pthread_mutex_t* mutex)
 {
     if (validate::active)
-        ++validate::active->locks;
+        ++validate::active->tryLocks;
     if (!realTryLock)
         findLockFunctions();
     return realTryLock(mutex);

@@ -9,7 +9,8 @@ namespace validate {
 struct GuardCounts {
     std::size_t allocations = 0;  // malloc, calloc, realloc, aligned forms, operator new
     std::size_t frees = 0;
-    std::size_t locks = 0;        // pthread_mutex_lock / trylock
+    std::size_t locks = 0;        // pthread_mutex_lock: may wait for another thread
+    std::size_t tryLocks = 0;     // pthread_mutex_trylock: never waits
 };
 
 // False in sanitizer builds, whose run-time owns malloc.

@@ -63,8 +63,10 @@ void testProcessing(Context& context, Random& random, Report& report)
         report.skip("no audio outputs");
         return;
     }
+    checkFloatingPointMode(context, random, report);
     for (double rate : kRates) {
         for (int block : kBlockSizes) {
+            report.step("noise then silence at " + where(rate, block));
             auto plugin = context.open(rate, block);
             if (!plugin) {
                 report.fail("no instance at " + where(rate, block));
@@ -98,14 +100,18 @@ void testProcessing(Context& context, Random& random, Report& report)
             if (worst.nonFinite)
                 report.fail(where(rate, block) + ": " + std::to_string(worst.nonFinite) + " non-finite output samples");
             if (worst.subnormal)
-                report.fail(where(rate, block) + ": " + std::to_string(worst.subnormal) + " subnormal output samples");
-            if (!quiet)
-                report.fail(where(rate, block) + ": silence in still gives " +
-                            valueText(static_cast<float>(20.0 * std::log10(lastPeak))) + " dBFS out after 2 s");
+                report.advise(where(rate, block) + ": " + std::to_string(worst.subnormal) +
+                              " subnormal output samples (slow on many processors)");
+            if (!quiet && worst.nonFinite == 0)
+                report.advise(where(rate, block) + ": silence in still gives " +
+                              valueText(static_cast<float>(20.0 * std::log10(lastPeak))) +
+                              " dBFS out after 2 s (normal for a reverb or delay)");
             plugin->suspend();
         }
 
-        // The same signal in different block patterns must give the same output.
+        // The same signal in different block patterns should give the same output; a plug-in
+        // that works in fixed internal blocks or updates controls per call may not, and a host
+        // copes with either.
         const auto frames = static_cast<std::size_t>(0.25 * rate);
         Bus signal = context.inputBus(frames + static_cast<std::size_t>(0.1 * rate));
         signal.noise(random, 0.5f);
@@ -121,6 +127,8 @@ void testProcessing(Context& context, Random& random, Report& report)
             irregular.push_back(1 + random.below(1024));
         patterns.push_back(irregular);
         for (const auto& pattern : patterns) {
+            std::string name = pattern.size() == 1 ? "block " + std::to_string(pattern[0]) : "irregular blocks";
+            report.step("block-size independence at " + where(rate, 512) + " vs " + name);
             std::size_t maxBlock = *std::max_element(pattern.begin(), pattern.end());
             Bus other = runSplit(context, rate, signal, pattern, maxBlock);
             double worstDifference = 0.0;
@@ -134,8 +142,7 @@ void testProcessing(Context& context, Random& random, Report& report)
                     }
                 }
             if (worstDifference > 1e-6) {
-                std::string name = pattern.size() == 1 ? "block " + std::to_string(pattern[0]) : "irregular blocks";
-                report.fail(where(rate, 512) + " vs " + name + ": outputs differ by " +
+                report.advise(where(rate, 512) + " vs " + name + ": outputs differ by " +
                             valueText(static_cast<float>(worstDifference)) + " at frame " + std::to_string(at));
             }
         }
@@ -150,6 +157,7 @@ void testAutomation(Context& context, Random& random, Report& report)
     }
     constexpr std::size_t kSubBlock = 32;
     {
+        report.step("random automation every 32 samples");
         auto plugin = context.open(44100.0, 512);
         Bus in = context.inputBus(512), out = context.outputBus(512);
         const std::size_t blocks = context.scaled(10) * 44100 / 512;
@@ -168,12 +176,13 @@ void testAutomation(Context& context, Random& random, Report& report)
         }
         if (bad)
             report.fail("random automation every 32 samples: " + std::to_string(bad) + " non-finite samples");
-        if (peak >= kOutputBound)
-            report.fail("random automation every 32 samples: output peak " + valueText(static_cast<float>(peak)));
+        if (peak >= kLoudOutput)
+            report.advise("random automation every 32 samples: output peak " + valueText(static_cast<float>(peak)));
         plugin->suspend();
     }
 
     // Parameters from another thread while the audio thread runs.
+    report.step("parameters from a second thread");
     auto plugin = context.open(44100.0, static_cast<int>(kSubBlock));
     Bus in = context.inputBus(kSubBlock), out = context.outputBus(kSubBlock);
     std::atomic<bool> done{false};
@@ -199,8 +208,8 @@ void testAutomation(Context& context, Random& random, Report& report)
     automation.join();
     if (bad)
         report.fail("parameters from a second thread: " + std::to_string(bad) + " non-finite samples");
-    if (peak >= kOutputBound)
-        report.fail("parameters from a second thread: output peak " + valueText(static_cast<float>(peak)));
+    if (peak >= kLoudOutput)
+        report.advise("parameters from a second thread: output peak " + valueText(static_cast<float>(peak)));
     plugin->suspend();
 }
 
@@ -228,6 +237,10 @@ void testParameterFuzz(Context& context, Random& random, Report& report)
         defaults.push_back(plugin->getParameter(p));
     for (auto [parameter, value] : cases) {
         std::string what = "parameter " + std::to_string(parameter) + " = " + valueText(value);
+        // A plug-in owes finite output for values inside [0, 1]; what it makes of values a host
+        // should never send is advice, unless it crashes.
+        const bool inRange = value >= 0.0f && value <= 1.0f;
+        report.step(what);
         plugin->setParameter(parameter, value);
         in.noise(random, 0.5f);
         process(*plugin, in, out, 0, kBlock);
@@ -240,11 +253,11 @@ void testParameterFuzz(Context& context, Random& random, Report& report)
         Scan after = scan(out, 0, kBlock);
         bool broken = false;
         if (!during.finite() || !settling.finite()) {
-            report.fail(what + ": " + describe(during.finite() ? settling : during));
+            report.find(inRange, what + ": " + describe(during.finite() ? settling : during));
             broken = true;
         }
-        if (!after.finite() || after.peak >= kOutputBound) {
-            report.fail(what + ", then back in range: " + describe(after) + " one block later");
+        if (!after.finite() || after.peak >= kLoudOutput) {
+            report.find(inRange && !after.finite(), what + ", then back in range: " + describe(after) + " one block later");
             broken = true;
         }
         if (broken) {
@@ -262,12 +275,20 @@ void testBadAudio(Context& context, Random& random, Report& report)
         return;
     }
     const float inf = std::numeric_limits<float>::infinity();
-    const float specials[] = {std::numeric_limits<float>::quiet_NaN(), inf, -inf, 1e30f, -1e30f,
-                              std::numeric_limits<float>::denorm_min(), -1e-40f};
+    // Named here: printing a subnormal goes through double, which reads zero when a plug-in has
+    // left the thread flushing subnormals.
+    const std::pair<float, const char*> specials[] = {
+        {std::numeric_limits<float>::quiet_NaN(), "nan"}, {inf, "inf"},     {-inf, "-inf"},
+        {1e30f, "1e+30"},  {-1e30f, "-1e+30"}, {std::numeric_limits<float>::denorm_min(), "1.4e-45 (subnormal)"},
+        {-1e-40f, "-1e-40 (subnormal)"}};
     constexpr std::size_t kBlock = 256;
     for (std::size_t round = 0, rounds = context.scaled(3); round < rounds; ++round) {
-        for (float special : specials) {
-            std::string what = "input " + valueText(special);
+        for (auto [special, name] : specials) {
+            std::string what = std::string("input ") + name;
+            // NaN, infinity and 1e30 are beyond any real signal: passing them on is advice.
+            // A subnormal is a legal, finite sample and owes finite output.
+            const bool extreme = !(std::fabs(special) < kExtremeInput);
+            report.step(what);
             auto plugin = context.open(44100.0, kBlock);
             Bus in = context.inputBus(kBlock), out = context.outputBus(kBlock);
             for (int warm = 0; warm < 4; ++warm) {
@@ -287,9 +308,10 @@ void testBadAudio(Context& context, Random& random, Report& report)
             process(*plugin, in, out, 0, kBlock);
             Scan after = scan(out, 0, kBlock);
             if (!during.finite())
-                report.fail(what + " at " + std::to_string(count) + " positions: " + describe(during));
-            if (!settling.finite() || !after.finite() || after.peak >= kOutputBound)
-                report.fail(what + ", then clean input: " + describe(after) + " two blocks later");
+                report.find(!extreme, what + " at " + std::to_string(count) + " positions: " + describe(during));
+            if (!settling.finite() || !after.finite() || after.peak >= kLoudOutput)
+                report.find(!extreme && (!settling.finite() || !after.finite()),
+                            what + ", then clean input: " + describe(after) + " two blocks later");
             plugin->suspend();
         }
     }

@@ -1,8 +1,6 @@
-// Tests 6 and 7: switching on and off, rate changes, many instances, and the editor.
+// Test 6: switching on and off, rate changes, many instances.
 #include "validator.h"
 
-#include <atomic>
-#include <thread>
 
 namespace validate {
 
@@ -16,8 +14,10 @@ void processNoise(vsthost::HostedPlugin& plugin, Bus& in, Bus& out, Random& rand
     in.noise(random, 0.5f);
     plugin.processReplacing(in.at(0), out.at(0), kBlock);
     Scan s = scan(out, 0, kBlock);
-    if (!s.finite() || s.peak >= kOutputBound)
+    if (!s.finite())
         report.fail(what + ": " + describe(s));
+    else if (s.peak >= kLoudOutput)
+        report.advise(what + ": " + describe(s));
 }
 
 } // namespace
@@ -29,6 +29,7 @@ void testLifecycle(Context& context, Random& random, Report& report)
 
     // Suspend, change the rate, resume, between blocks.
     {
+        report.step("suspend, rate change, resume");
         auto plugin = context.open(44100.0, kBlock);
         for (std::size_t i = 0, n = context.scaled(50); i < n; ++i) {
             double rate = rates[random.below(std::size(rates))];
@@ -43,6 +44,7 @@ void testLifecycle(Context& context, Random& random, Report& report)
     }
     // Rate changes while switched on, as some hosts do.
     {
+        report.step("rate changes while running");
         auto plugin = context.open(44100.0, kBlock);
         for (std::size_t i = 0, n = context.scaled(50); i < n; ++i) {
             double rate = rates[random.below(std::size(rates))];
@@ -53,6 +55,7 @@ void testLifecycle(Context& context, Random& random, Report& report)
     }
     // Many instances alive at once, closed in random order.
     {
+        report.step("many instances at once");
         std::vector<std::unique_ptr<vsthost::HostedPlugin>> instances;
         for (std::size_t i = 0, n = context.scaled(100); i < n; ++i) {
             auto plugin = context.open(rates[random.below(std::size(rates))], kBlock);
@@ -74,6 +77,7 @@ void testLifecycle(Context& context, Random& random, Report& report)
     // effClose straight after processing, without effMainsChanged(0); and a close of an
     // instance that never ran.
     {
+        report.step("effClose without suspending");
         auto plugin = context.open(48000.0, kBlock);
         processNoise(*plugin, in, out, random, report, "before effClose");
         plugin->close();
@@ -81,85 +85,6 @@ void testLifecycle(Context& context, Random& random, Report& report)
         if (idle)
             idle->close();
     }
-}
-
-void testEditor(Context& context, Random& random, Report& report)
-{
-    if (context.settings.skipGui) {
-        report.skip("--skip-gui");
-        return;
-    }
-    if (!(context.flags & effFlagsHasEditor)) {
-        report.skip("no editor flag");
-        return;
-    }
-    auto openClose = [&](vsthost::HostedPlugin& plugin, bool idle) {
-        ERect* rect = nullptr;
-        plugin.dispatch(effEditGetRect, 0, 0, &rect);
-        if (rect && (rect->right < rect->left || rect->bottom < rect->top))
-            report.fail("effEditGetRect gives an inverted rectangle");
-        VstIntPtr opened = plugin.dispatch(effEditOpen, 0, 0, nullptr);
-        if (opened && idle)
-            plugin.dispatch(effEditIdle);
-        if (opened)
-            plugin.dispatch(effEditClose);
-        return opened != 0;
-    };
-
-    const std::size_t cycles = context.scaled(100);
-    // Cold: a new instance for every opening.
-    for (std::size_t i = 0; i < cycles / 4 + 1; ++i) {
-        auto plugin = context.open(44100.0, kBlock);
-        openClose(*plugin, false);
-    }
-    // Warm: one instance opened again and again.
-    auto plugin = context.open(44100.0, kBlock);
-    bool everOpened = false;
-    for (std::size_t i = 0; i < cycles; ++i)
-        everOpened |= openClose(*plugin, i % 2 == 0);
-    report.note(everOpened ? "editor opened without a parent" : "effEditOpen without a parent answered 0");
-
-    // Open and close while one thread processes audio and another automates.
-    std::atomic<bool> done{false};
-    std::atomic<std::size_t> badSamples{0};
-    std::uint64_t seedA = random.next(), seedB = random.next();
-    std::thread audio([&] {
-        Random own(seedA);
-        Bus in = context.inputBus(kBlock), out = context.outputBus(kBlock);
-        while (!done.load(std::memory_order_relaxed)) {
-            in.noise(own, 0.5f);
-            plugin->processReplacing(in.at(0), out.at(0), kBlock);
-            badSamples += scan(out, 0, kBlock).nonFinite;
-        }
-    });
-    std::thread automation([&] {
-        Random own(seedB);
-        while (!done.load(std::memory_order_relaxed)) {
-            for (VstInt32 p = 0; p < context.parameters; ++p)
-                plugin->setParameter(p, static_cast<float>(own.unit()));
-            std::this_thread::yield();
-        }
-    });
-    for (std::size_t i = 0; i < cycles / 2 + 1; ++i) {
-        ERect* rect = nullptr;
-        plugin->dispatch(effEditGetRect, 0, 0, &rect);
-        if (plugin->dispatch(effEditOpen, 0, 0, nullptr)) {
-            // The host's own automation while the editor shows.
-            for (VstInt32 p = 0; p < context.parameters; ++p)
-                plugin->setParameter(p, static_cast<float>(random.unit()));
-            plugin->dispatch(effEditIdle);
-            plugin->dispatch(effEditClose);
-        }
-    }
-    done = true;
-    audio.join();
-    automation.join();
-    if (badSamples)
-        report.fail(std::to_string(badSamples.load()) + " non-finite samples while the editor opened and closed");
-
-    // Closing the effect with its editor still open.
-    plugin->dispatch(effEditOpen, 0, 0, nullptr);
-    plugin->close();
 }
 
 } // namespace validate

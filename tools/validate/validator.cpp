@@ -8,9 +8,29 @@ namespace validate {
 
 void Report::fail(const std::string& problem)
 {
-    ++total;
-    if (problems.size() < 6)
-        problems.push_back(problem);
+    sink ? sink('F', problem) : faults.push_back(problem);
+}
+
+void Report::advise(const std::string& problem)
+{
+    sink ? sink('A', problem) : advice.push_back(problem);
+}
+
+void Report::note(const std::string& fact)
+{
+    sink ? sink('N', fact) : notes.push_back(fact);
+}
+
+void Report::skip(const std::string& reason)
+{
+    sink ? sink('S', reason) : void(skipped = reason);
+}
+
+void Report::step(const std::string& what)
+{
+    lastStep = what;
+    if (sink)
+        sink('W', what);
 }
 
 Bus::Bus(int channels, std::size_t frames)

@@ -37,24 +37,41 @@ struct Settings {
     int strictness = 5;
     bool skipGui = false;
     bool fork = true;  // each test in its own process, so a crash fails one test only
-    bool verbose = false;
+    bool strict = false;  // advice fails too: the line our own plug-in is held to
+    bool allProblems = false;
+    unsigned timeoutSeconds = 900;  // per test, forked runs only
 };
 
-// The problems one test found; the first few are shown.
+// What one test found. A fault breaks the host contract (a crash, non-finite output from finite
+// input with parameters inside [0, 1], writing past a host buffer, allocating on the audio
+// thread): any host may suffer it. Advice is behaviour a host survives but a user may not want
+// (a long tail, a high level, block-size dependence, NaN passing through or sticking after
+// extreme input): other plug-ins are not failed for it.
 class Report {
 public:
     void fail(const std::string& problem);
-    void note(const std::string& fact) { notes.push_back(fact); }
-    void skip(const std::string& reason) { skipped = reason; }
+    void advise(const std::string& problem);
+    void find(bool isFault, const std::string& problem) { isFault ? fail(problem) : advise(problem); }
+    void note(const std::string& fact);
+    void skip(const std::string& reason);
+    // Names the case about to run, so a crash in it can be reported with it.
+    void step(const std::string& what);
 
-    bool passed() const { return problems.empty(); }
-    std::size_t problemCount() const { return total; }
-    std::vector<std::string> problems;
+    // With a sink, every item goes there the moment it is found ('F' fault, 'A' advice, 'N' note,
+    // 'S' skip, 'W' step) instead of into this report: a test process that crashes later has
+    // already told its parent what it found.
+    using Sink = void (*)(char tag, const std::string& text);
+    void forwardTo(Sink target) { sink = target; }
+
+    bool hasFaults() const { return !faults.empty(); }
+    std::vector<std::string> faults;
+    std::vector<std::string> advice;
     std::vector<std::string> notes;
     std::string skipped;
+    std::string lastStep;
 
 private:
-    std::size_t total = 0;
+    Sink sink = nullptr;
 };
 
 // Channel buffers for one side of processReplacing.
@@ -84,8 +101,11 @@ struct Scan {
 
 Scan scan(const Bus& bus, std::size_t offset, std::size_t frames);
 
-// Output a healthy effect may produce: finite and below this magnitude.
-constexpr double kOutputBound = 100.0;
+// Above this output magnitude (+40 dBFS) a level is worth a warning; gain stages and equalisers
+// legitimately go past any fixed line, so it is advice.
+constexpr double kLoudOutput = 100.0;
+// Input samples this large are beyond any real signal: what a plug-in does with them is advice.
+constexpr float kExtremeInput = 1e30f;
 
 class Context {
 public:
@@ -103,6 +123,9 @@ public:
     Bus outputBus(std::size_t frames) const { return Bus(outputs, frames); }
     // Work scaled by --strictness; `atDefault` is the amount at strictness 5.
     std::size_t scaled(std::size_t atDefault) const;
+    // Set when loading the module or probing an instance left this thread flushing subnormals
+    // (the mode is put back before any test runs).
+    std::string flushingLeftBy;
 };
 
 std::string describe(const Scan& scan);
@@ -116,6 +139,8 @@ const std::vector<Test>& allTests();
 
 void testIdentity(Context&, Random&, Report&);
 void testProcessing(Context&, Random&, Report&);
+void checkFloatingPointMode(Context&, Random&, Report&);  // part of testProcessing
+bool threadFlushesSubnormals();
 void testAutomation(Context&, Random&, Report&);
 void testParameterFuzz(Context&, Random&, Report&);
 void testBadAudio(Context&, Random&, Report&);
