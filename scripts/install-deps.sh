@@ -19,7 +19,8 @@ if [ "$profile" = all ]; then
   packages+=(libgtest-dev libgmock-dev googletest
              g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
              xvfb xauth libxtst-dev x11-utils wine wine64 dpf-plugins-vst
-             patchelf qemu-user)  # the last two for the private 32-bit Wine (scripts/wine32-sysroot.sh)
+             patchelf qemu-user   # these two for the private 32-bit Wine (scripts/wine32-sysroot.sh)
+             clang libclang-rt-14-dev)  # libFuzzer and the sanitizer runtimes for the fuzz targets
 fi
 
 missing=()
