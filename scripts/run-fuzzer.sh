@@ -5,12 +5,13 @@
 # BUILD-DIR/artifacts/TARGET/ and fails the run.
 # Usage: scripts/run-fuzzer.sh BUILD-DIR dispatcher|processing|editor [SECONDS]   (default 60)
 set -uo pipefail
-cd "$(dirname "$0")/.."
 if [ $# -lt 2 ]; then
   echo "usage: $0 BUILD-DIR dispatcher|processing|editor [SECONDS]" >&2
   exit 2
 fi
-build=$1 target=$2 seconds=${3:-60}
+build=$(cd "$1" && pwd) || exit 1
+target=$2 seconds=${3:-60}
+cd "$(dirname "$0")/.."
 program="$build/tests/fuzz/fuzz_$target"
 if [ ! -x "$program" ]; then
   echo "no fuzz target at $program (configure with -DQUARVINE_FUZZ=ON and clang)" >&2
@@ -36,7 +37,7 @@ ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} UBSAN_OPTIONS=${UBSAN_OPTIONS:-prin
   "$program" -max_total_time="$seconds" -timeout=30 -len_control=0 -max_len="$max_len" -print_final_stats=1 \
   -artifact_prefix="$artifacts/" "$corpus" "${seeds[@]}" 2>"$build/fuzz_$target.log"
 rc=$?
-grep -E '^#[0-9]+ +DONE|^stat::(number_of_executed_units|average_exec_per_sec|new_units_added)' "$build/fuzz_$target.log"
+grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|average_exec_per_sec|new_units_added)' "$build/fuzz_$target.log"
 if [ $rc -ne 0 ]; then
   tail -n 60 "$build/fuzz_$target.log"
   echo "fuzz_$target failed; the input is in $artifacts/. Keep it under tests/fuzz/regressions/$target/"

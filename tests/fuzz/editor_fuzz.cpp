@@ -15,6 +15,7 @@
 #include "scripted_input.h"
 
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -28,7 +29,7 @@ using fuzz::FuzzInput;
 int parentStandIn;
 
 // Each open decodes the knob strip: a few per input keep the fuzzer fast.
-constexpr int kMaxOpens = 4;
+constexpr int kMaxOpens = 3;
 constexpr int kMaxSteps = 256;
 constexpr int kPanelWidth = 680;
 constexpr int kPanelHeight = 120;
@@ -58,8 +59,10 @@ public:
 private:
     void open()
     {
-        if (opens++ < kMaxOpens)
+        if (opens++ < kMaxOpens) {
             editor.open(&parentStandIn);
+            changedElsewhere = false;
+        }
     }
 
     void hostOpensOrCloses()
@@ -67,8 +70,10 @@ private:
         // As the host does it, through the dispatcher.
         if (!in.flag())
             host.effect->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
-        else if (opens++ < kMaxOpens)
+        else if (opens++ < kMaxOpens) {
             host.effect->dispatcher(effEditOpen, 0, 0, &parentStandIn, 0.0f);
+            changedElsewhere = false;
+        }
     }
 
     gui::CPoint point()
@@ -141,13 +146,23 @@ private:
             checkEditsPaired();
             break;
         }
-        case 7:
-            // The host changes a parameter (automation, a preset) on the editor's thread.
-            host.effect->setParameter(static_cast<VstInt32>(in.below(8)), in.parameterValue());
+        case 7: {
+            // The host changes a parameter (automation, a preset), on the editor's thread or on
+            // another one; the editor shows the latter at its next idle pass.
+            const VstInt32 index = static_cast<VstInt32>(in.below(8));
+            const float value = in.parameterValue();
+            if (in.flag()) {
+                host.effect->setParameter(index, value);
+            } else {
+                std::thread([&] { host.effect->setParameter(index, value); }).join();
+                changedElsewhere = true;
+            }
             break;
+        }
         case 8:
             input.ticks += in.byte();
             host.effect->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+            changedElsewhere = false;
             break;
         case 9:
             if (frame) {
@@ -172,6 +187,8 @@ private:
     // own edits and the host's changes alike.
     void checkControls()
     {
+        if (changedElsewhere && editor.getFrame())
+            return;
         for (int i = 0; i < QuarvineEditor::kNumControls; ++i) {
             const gui::CControl* control = i < QuarvineEditor::kNumKnobs
                                                ? static_cast<const gui::CControl*>(editor.getKnob(i))
@@ -210,6 +227,8 @@ private:
     QuarvineEditor& editor = host.editor();
     int steps = 0;
     int opens = 0;
+    // A change from another thread waits for an idle pass (or a drag's idle work, or an open).
+    bool changedElsewhere = false;
 };
 
 } // namespace
