@@ -1,8 +1,8 @@
 // Parameters, audio and rate changes in random order through the plug-in's record. Promises
 // checked: every output sample is finite whatever comes in (a non-finite value is replaced and
 // the model goes back to its bias point); with every parameter on its travel, the output stays
-// within the level the output stage can reach; and after bad input the amplifier plays on as a
-// fresh one does.
+// within the level the output stage can reach; and after non-finite input, parameters off their
+// travel and overload, the amplifier plays on as a fresh one does.
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "host/aeffectx.h"
@@ -31,6 +31,9 @@ constexpr int kFrameBudget = 48000;
 // The output stage saturates at 1.14 before Volume; the filters behind it (rumble filter and the
 // half-band decimators) may overshoot a saturated square by a little, never by this much.
 constexpr float kLoudestOutput = 4.0f;
+// Overload the amp takes 150 ms to recover from at most. Far beyond it (a million times full
+// scale, say) the coupling capacitors charge so far that it stays quiet longer, as an amp blocks.
+constexpr float kLoudestInput = 16.0f;
 constexpr float kHostRates[] = {8000.0f,  11025.0f, 22050.0f,  44100.0f,  48000.0f, 88200.0f,
                                 96000.0f, 176400.0f, 192000.0f, 352800.0f, 384000.0f};
 
@@ -90,7 +93,7 @@ public:
         while (!in.empty() && framesLeft > 0)
             step();
         // Only inputs that went through bad samples or a reset, and some others, pay for the probe.
-        if (!oddRate && (sawBadInput || in.flag()))
+        if (!oddRate && !hugeInput && (sawBadInput || in.flag()))
             checkRecovery();
     }
 
@@ -150,7 +153,7 @@ private:
 
     void fillInput(int frames)
     {
-        const float level = in.flag() ? in.unit() : in.unit() * 16.0f;
+        const float level = in.flag() ? in.unit() : in.unit() * kLoudestInput;
         const double cycles = (1.0 + in.below(20000)) / static_cast<double>(hostRate);
         switch (in.byte() % 6) {
         case 0:
@@ -172,6 +175,7 @@ private:
         case 4:
             // Finite but far beyond any signal.
             std::fill_n(input.begin(), frames, in.flag() ? std::numeric_limits<float>::max() : -1e30f);
+            hugeInput = hugeInput || frames > 0;
             break;
         default:
             std::fill_n(input.begin(), frames, level * 0.5f);
@@ -185,6 +189,8 @@ private:
                 input[in.below(static_cast<uint32_t>(frames))] = bad;
                 if (!std::isfinite(bad))
                     sawBadInput = true;
+                else if (std::abs(bad) > kLoudestInput)
+                    hugeInput = true;
             }
         }
     }
@@ -268,6 +274,7 @@ private:
     bool offTravel = false;
     bool sawBadInput = false;
     bool oddRate = false;
+    bool hugeInput = false;
 };
 
 } // namespace
