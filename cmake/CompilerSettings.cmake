@@ -7,6 +7,16 @@ if(QUARVINE_SANITIZE)
   add_link_options(-fsanitize=${QUARVINE_SANITIZE})
 endif()
 
+# Coverage feedback for libFuzzer in every library the fuzz targets link; their own link adds
+# the fuzzer's main.
+if(QUARVINE_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "QUARVINE_FUZZ needs clang (libFuzzer): configure with -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link
+                      -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/tests/fuzz/coverage_ignore.txt)
+endif()
+
 # The circuit model is specified operation by operation: no fused multiply-adds, SSE2 arithmetic
 # on 32-bit x86 so that every target rounds alike.
 add_library(quarvine_numerics INTERFACE)

@@ -2,6 +2,7 @@
 #include "dsp/half_band_design.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace quarvine {
@@ -104,6 +105,35 @@ std::int64_t requestedOversampling(const AmpControls& controls, double hostRate)
     return factor;
 }
 
+namespace {
+
+bool onTravel(double value)
+{
+    return value >= 0.0 && value <= 1.0;
+}
+
+bool toneOnTravel(const ControlValues& v)
+{
+    return onTravel(v.bass) && onTravel(v.middle) && onTravel(v.treble) && onTravel(v.fixedTone);
+}
+
+// Loud input on the travel (a square wave at 16 times full scale, any setting, 2x to 8x) keeps
+// the tone stack's state below about 2e4.
+constexpr double kLargestToneStackState = 1e8;
+
+// A tone control far off its travel can make the stack's recursion unstable: its state, and that
+// of the filters behind it, then grows towards overflow while the saturating output stage hides
+// it, and would take seconds to decay once the control is back.
+bool toneStackRanAway(const ToneStackFilter& stack)
+{
+    for (double s : stack.filterState)
+        if (!(std::abs(s) <= kLargestToneStackState))
+            return true;
+    return false;
+}
+
+} // namespace
+
 void beginFrames(CircuitModel& model, const AmpControls& controls)
 {
     const std::int64_t requested = requestedOversampling(controls, model.builtForSampleRate);
@@ -113,7 +143,15 @@ void beginFrames(CircuitModel& model, const AmpControls& controls)
         else if (model.oversamplingSwitch.phase == SwitchPhase::steady)
             model.oversamplingSwitch = {SwitchPhase::fadingOut, 0, model.oversamplingSwitch.length};
     }
+    // Off the travel a control jumps, so the glide's target is what the stack runs with.
+    const bool toneWasOffTravel = !toneOnTravel(model.glide.to);
     retarget(model.glide, targetsOf(controls), model.builtForSampleRate);
+    if (toneWasOffTravel && toneOnTravel(model.glide.to) && toneStackRanAway(model.toneStack)) {
+        // Back to the bias point, as after a non-finite value. Both chains pass here on the same
+        // frame, so they stay alike.
+        rebuildCircuitModel(model);
+        retarget(model.glide, targetsOf(controls), model.builtForSampleRate);
+    }
     prepareToneStackRamp(model);
 }
 

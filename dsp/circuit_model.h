@@ -13,6 +13,9 @@
 #include "dsp/tone_stack_ramp.h"
 #include "dsp/triode_stage.h"
 
+#include <cmath>
+#include <limits>
+
 namespace quarvine {
 
 struct CircuitModel {
@@ -96,6 +99,13 @@ void endFrames(CircuitModel& model, const AmpControls& controls, std::int64_t fr
 // Sets up the tone stack's coefficient ramp for the glide's current network segment (beginFrames
 // calls it).
 void prepareToneStackRamp(CircuitModel& model);
+
+// The output sample both chains write: y, or 0 where the float buffer cannot hold it. A non-finite
+// value, or a finite one beyond float's range (it would arrive as an infinity), is replaced.
+inline double outputSample(double y)
+{
+    return std::abs(y) <= static_cast<double>(std::numeric_limits<float>::max()) ? y : 0.0;
+}
 
 // Runs frames samples through the chain. Rebuilds the model first when controls.sampleRate
 // differs from the rate it was built for. Input and output may be the same buffer. Flushes

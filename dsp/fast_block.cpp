@@ -185,9 +185,7 @@ void writeOutput(const double* result, double volume, const double* gains, float
                  ProcessMode mode)
 {
     for (int i = 0; i < frames; ++i) {
-        double y = result[i] * (gains ? gains[i] : volume);
-        if (!std::isfinite(y))
-            y = 0.0;
+        const double y = outputSample(result[i] * (gains ? gains[i] : volume));
         if (mode == ProcessMode::replace)
             output[i] = static_cast<float>(y);
         else

@@ -144,9 +144,7 @@ void processFramesExact(CircuitModel& model, const AmpControls& controls, const 
             d = 0.0;
         }
         endFrames(model, controls, 1);
-        double y = d * gain;
-        if (!std::isfinite(y))
-            y = 0.0;
+        const double y = outputSample(d * gain);
         if (mode == ProcessMode::replace)
             output[i] = static_cast<float>(y);
         else

@@ -2,6 +2,7 @@
 # Installs what is missing, builds every product and runs every test:
 #   native build with AddressSanitizer and UndefinedBehaviorSanitizer: all unit and module tests
 #   native build with ThreadSanitizer: the threading tests
+#   clang build with libFuzzer, ASan and UBSan: each fuzz target for about a minute
 #   native release build: the renderer, the validator run on the plug-in, the benchmarks (built),
 #   the LV2 bundle in real hosts (scripts/lv2-hosts.sh)
 #   the kernel objects of the Debug and Release builds checked for shared code; the dsp tests
@@ -81,6 +82,20 @@ if [ $rc -eq 0 ]; then
   for check in automation editor; do
     TSAN_OPTIONS=halt_on_error=1 "$out/tsan/tools/validate/quarvine-validate" "$out/tsan/libquarvine.so" --only $check --strict
     record "validator $check checks under TSan" $?
+  done
+fi
+
+step "Fuzzing with libFuzzer (clang, ASan + UBSan): dispatcher, processing, editor events"
+# Bounded: the build, then about a minute per target (QUARVINE_FUZZ_SECONDS to change it).
+configure_and_build "$out/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVINE_SANITIZE=address,undefined -DQUARVINE_FUZZ=ON \
+  -DQUARVINE_TOOLS=OFF -DQUARVINE_TEST_DIRS=fuzz -- fuzz_dispatcher fuzz_processing fuzz_editor
+rc=$?
+record "fuzz targets built (clang, libFuzzer)" $rc
+if [ $rc -eq 0 ]; then
+  for target in dispatcher processing editor; do
+    scripts/run-fuzzer.sh "$out/fuzz" $target "${QUARVINE_FUZZ_SECONDS:-60}"
+    record "fuzzing $target for ${QUARVINE_FUZZ_SECONDS:-60} s" $?
   done
 fi
 

@@ -20,7 +20,8 @@ if [ "$profile" = all ]; then
              g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
              xvfb xauth libxtst-dev x11-utils wine wine64 dpf-plugins-vst
              patchelf qemu-user  # these two for the private 32-bit Wine (scripts/wine32-sysroot.sh)
-             lilv-utils jalv jackd2 serdi imagemagick xdotool ardour python3-numpy)  # LV2 hosts for scripts/lv2-hosts.sh (numpy lines up their output)
+             lilv-utils jalv jackd2 serdi imagemagick xdotool ardour python3-numpy  # LV2 hosts for scripts/lv2-hosts.sh (numpy lines up their output)
+             clang libclang-rt-14-dev)  # libFuzzer and the sanitizer runtimes for the fuzz targets
 fi
 
 missing=()

@@ -289,6 +289,29 @@ TEST_F(Chain, NonFiniteStateIsResetToTheBiasPoint)
         ASSERT_EQ(out[i + 1], expected[i]) << i;
 }
 
+// A host may set Volume far off its travel, and the sound takes it as it came: a product beyond
+// float's range would reach the host as an infinity.
+TEST_F(Chain, OutputBeyondTheFloatRangeIsSilenceInBothChains)
+{
+    AmpControls::store(controls.outputVolume, static_cast<double>(std::numeric_limits<float>::max()));
+    AmpControls::store(controls.masterLevel, 0.9999);
+    // A square wave loud enough to saturate the output stage: the chain's result then passes 1.
+    std::vector<float> in(1000);
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = (i / 50) % 2 ? -1000.0f : 1000.0f;
+    for (auto process : {processBlock, processBlockExact}) {
+        auto m = fresh();
+        std::vector<float> out(in.size(), 1.0f);
+        process(*m, controls, in.data(), out.data(), static_cast<int>(in.size()), ProcessMode::replace);
+        int silenced = 0;
+        for (float y : out) {
+            ASSERT_TRUE(std::isfinite(y));
+            silenced += y == 0.0f;
+        }
+        EXPECT_GT(silenced, 0); // the loud part does overflow
+    }
+}
+
 TEST_F(Chain, FortyFourOneIsTheRateTheEffectStartsWith)
 {
     // The default build is the one at 44.1 kHz: processing at that rate rebuilds nothing.
