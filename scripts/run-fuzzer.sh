@@ -32,9 +32,11 @@ for dir in "tests/fuzz/corpus/$target" "tests/fuzz/regressions/$target"; do
   [ -d "$dir" ] && seeds+=("$dir")
 done
 
-# -timeout: one input running this long is a hang, reported as a failure.
+# -timeout: one input running this long is a hang, reported as a failure. A fixed seed (change it
+# with QUARVINE_FUZZ_SEED) makes a CI run repeat the mutations of the runs before it, so that CI
+# fails on a change of ours rather than on the luck of the draw; longer runs by hand go further.
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
-  "$program" -max_total_time="$seconds" -timeout=30 -len_control=0 -max_len="$max_len" -print_final_stats=1 \
+  "$program" -seed="${QUARVINE_FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=30 -len_control=0 -max_len="$max_len" -print_final_stats=1 \
   -artifact_prefix="$artifacts/" "$corpus" "${seeds[@]}" 2>"$build/fuzz_$target.log"
 rc=$?
 grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|average_exec_per_sec|new_units_added)' "$build/fuzz_$target.log"
