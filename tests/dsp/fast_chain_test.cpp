@@ -1,5 +1,6 @@
 // The fast chain against the exact one: every build the processor can run, the demo phrase, the
 // knob extremes and three host rates; sleeping through silence and waking without a seam.
+#include "chain_test_support.h"
 #include "dsp/circuit_model.h"
 #include "effect/parameter_taper.h"
 #include "tools/render/demo_phrase.h"
@@ -14,6 +15,8 @@
 
 namespace quarvine {
 namespace {
+
+using namespace chain_test;
 
 constexpr int kBlock = 512;
 
@@ -61,14 +64,6 @@ std::unique_ptr<CircuitModel> freshModel(ChainPath path)
     buildCircuitModel(*m, 44100.0);
     m->chainPath = path;
     return m;
-}
-
-double peakOf(const std::vector<float>& x)
-{
-    double peak = 0.0;
-    for (float v : x)
-        peak = std::max(peak, static_cast<double>(std::abs(v)));
-    return peak;
 }
 
 double largestDifference(const std::vector<float>& a, const std::vector<float>& b)

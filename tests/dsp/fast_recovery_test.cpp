@@ -1,6 +1,7 @@
 // The fast chain's recovery from a non-finite result in the middle of a block: the frames before
 // it stand, the bad frame gives 0, and the model carries on from its bias point, exactly as the
 // exact chain does. The chain itself hardly ever gets there, so a kernel that fails on cue stands in.
+#include "chain_test_support.h"
 #include "dsp/circuit_model.h"
 #include "dsp/fast_chain_kernel.h"
 
@@ -15,6 +16,8 @@
 namespace quarvine {
 namespace {
 
+using namespace chain_test;
+
 constexpr float kPoison = 0.123456f;
 
 // The baseline kernel, except that a frame whose input is kPoison comes out NaN, as if the circuit
@@ -25,16 +28,6 @@ void failingKernel(CircuitModel& m, const ChainSettings& s, const float* in, dou
     for (int i = 0; i < frames; ++i)
         if (in[i] == kPoison)
             result[i] = std::nan("");
-}
-
-void setDefaults(AmpControls& c)
-{
-    AmpControls::store(c.masterLevel, 0.5);
-    AmpControls::store(c.driveLevel, 0.5);
-    AmpControls::store(c.trebleSetting, 0.5);
-    AmpControls::store(c.middleSetting, 0.5);
-    AmpControls::store(c.bassLevel, 0.5);
-    AmpControls::store(c.outputVolume, 1.0);
 }
 
 std::unique_ptr<CircuitModel> freshModel()
@@ -48,7 +41,7 @@ std::unique_ptr<CircuitModel> freshModel()
 TEST(FastChainRecovery, FramesBeforeAFailureStandAndTheModelRestartsAfterIt)
 {
     AmpControls c;
-    setDefaults(c);
+    setMiddleSettings(c);
     // Failures inside the second chunk, right after one another, and in the fourth chunk.
     std::vector<float> in(1200);
     for (size_t i = 0; i < in.size(); ++i)
@@ -93,7 +86,7 @@ TEST(FastChainRecovery, FramesBeforeAFailureStandAndTheModelRestartsAfterIt)
 TEST(FastChainRecovery, AddModeAddsNothingForTheFailedFrame)
 {
     AmpControls c;
-    setDefaults(c);
+    setMiddleSettings(c);
     std::vector<float> in(600, 0.1f);
     in[400] = kPoison;
     auto model = freshModel();

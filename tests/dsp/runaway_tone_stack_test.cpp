@@ -2,6 +2,7 @@
 // saturating output stage hides the runaway state, which would then take seconds to decay once
 // the control is back: the amp would stay silent that long. Coming back, the model returns to its
 // bias point, on the same frame in both chains.
+#include "chain_test_support.h"
 #include "dsp/circuit_model.h"
 
 #include <gtest/gtest.h>
@@ -15,20 +16,12 @@
 namespace quarvine {
 namespace {
 
+using namespace chain_test;
+
 constexpr double kRate = 44100.0;
 constexpr int kBlock = 256;
 
 using BlockFunction = void (*)(CircuitModel&, const AmpControls&, const float*, float*, int, ProcessMode);
-
-void setDefaults(AmpControls& c)
-{
-    AmpControls::store(c.masterLevel, 0.5);
-    AmpControls::store(c.driveLevel, 0.5);
-    AmpControls::store(c.trebleSetting, 0.5);
-    AmpControls::store(c.middleSetting, 0.5);
-    AmpControls::store(c.bassLevel, 0.5);
-    AmpControls::store(c.outputVolume, 1.0);
-}
 
 std::vector<float> run(BlockFunction process, CircuitModel& m, const AmpControls& c, const std::vector<float>& in)
 {
@@ -49,18 +42,10 @@ std::vector<float> sine()
     return x;
 }
 
-double peakOf(const std::vector<float>& y)
-{
-    double peak = 0.0;
-    for (float v : y)
-        peak = std::max(peak, static_cast<double>(std::abs(v)));
-    return peak;
-}
-
 TEST(RunawayToneStack, TrebleBackFromFarOffItsTravelPlaysAsAFreshModelInBothChains)
 {
     AmpControls fresh;
-    setDefaults(fresh);
+    setMiddleSettings(fresh);
     auto reference = std::make_unique<CircuitModel>();
     buildCircuitModel(*reference, kRate);
     const std::vector<float> expected = run(processBlockExact, *reference, fresh, sine());
@@ -70,7 +55,7 @@ TEST(RunawayToneStack, TrebleBackFromFarOffItsTravelPlaysAsAFreshModelInBothChai
     for (BlockFunction process : {processBlockExact, processBlock}) {
         SCOPED_TRACE(process == processBlock ? "fast chain" : "exact chain");
         AmpControls c;
-        setDefaults(c);
+        setMiddleSettings(c);
         auto model = std::make_unique<CircuitModel>();
         buildCircuitModel(*model, kRate);
         model->chainPath = ChainPath::baseline;
