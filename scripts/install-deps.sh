@@ -39,8 +39,19 @@ fi
 echo "install-deps: installing ${missing[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-"${sudo_cmd[@]}" apt-get update -qq
+. "$(dirname "$0")/apt-retry.sh"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+# An index that stays broken (a mirror in the middle of a sync) is left out: the packages wanted
+# may well come from the others, and the install below says so when they do not.
+apt_update_retrying install-deps "$log" "${sudo_cmd[@]}" apt-get update -q || true
 # wine32 is never wanted: it breaks the 64-bit loader. The 32-bit Wine comes from a private tree
 # (scripts/wine32-sysroot.sh), and the i386 architecture is not added to dpkg, so that wine64's
 # recommendation of wine32 cannot be followed.
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+install() { DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"; }
+# A package fetch that fails mid-sync is tried again with the lists made anew.
+refresh_and_install() { "${sudo_cmd[@]}" apt-get update -q || true; install; }
+if ! install >"$log" 2>&1 && ! apt_retrying install-deps "$log" refresh_and_install; then
+  echo "install-deps: cannot install ${missing[*]}: $(apt_first_error "$log")" >&2
+  exit 1
+fi

@@ -9,8 +9,13 @@
 # Usage: scripts/wine32-sysroot.sh [DEST]      (default: build/i386-wine)
 #   DEST/debs   the downloaded packages, kept so that a second run fetches nothing
 #   DEST/root   the unpacked tree; cmake/wine32-run.sh runs programs from it
+# QUARVINE_APT_SOURCES names a sources.list to use instead of the system's (a nearby mirror; the
+# tests' own repositories). A mirror in the middle of a sync is tried again after a back-off
+# (scripts/apt-retry.sh); an index that still fails is left out, and only a package of the
+# install that cannot be resolved or fetched without it stops the script, with one line saying so.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/scripts/apt-retry.sh"
 dest=${1:-$here/build/i386-wine}
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
@@ -41,17 +46,21 @@ apt_opts=(-o APT::Architecture=i386 -o APT::Architectures::=i386
           -o Dir::State::Lists="$apt_state/lists" -o Dir::State::status="$apt_state/status"
           -o Dir::Cache="$apt_state/cache" -o Dir::Cache::archives="$dest/debs"
           -o APT::Sandbox::User=root -q)
+if [ -n "${QUARVINE_APT_SOURCES:-}" ]; then
+  apt_opts+=(-o Dir::Etc::SourceList="$QUARVINE_APT_SOURCES" -o Dir::Etc::SourceParts="$apt_state/no-parts")
+fi
 
 echo "wine32-sysroot: resolving wine32 $version for i386"
 refreshed=0
 refresh() {
-  apt-get "${apt_opts[@]}" update >"$dest/apt-update.log" 2>&1 || { cat "$dest/apt-update.log" >&2; exit 1; }
+  apt_update_retrying wine32-sysroot "$dest/apt-update.log" apt-get "${apt_opts[@]}" update || true
   refreshed=1
 }
 # Prints name=version for each package of the install; nothing when apt cannot resolve it.
 resolve() {
   local plan
   plan=$(apt-get "${apt_opts[@]}" install -s --no-install-recommends "wine32=$version" 2>&1) || true
+  printf '%s\n' "$plan" >"$dest/apt-resolve.log"
   awk '/^Inst / { sub(/^\(/, "", $3); print $2 "=" $3 }' <<<"$plan"
 }
 # Prints, for each resolved package, the file apt keeps it in and the SHA256 that the signed
@@ -84,8 +93,7 @@ check_kept() {
 }
 # Already downloaded packages are kept in DEST/debs and not fetched again.
 download() {
-  apt-get "${apt_opts[@]}" install -y --download-only --no-install-recommends "wine32=$version" \
-    >"$dest/apt-download.log" 2>&1
+  apt-get "${apt_opts[@]}" install -y --download-only --no-install-recommends "wine32=$version"
 }
 # The package lists are fetched once and again only when they no longer serve: when wine32
 # cannot be resolved from them, or a package they name is gone from the archive.
@@ -93,8 +101,8 @@ download() {
 packages=$(resolve)
 if [ -z "$packages" ] && [ $refreshed -eq 0 ]; then refresh; packages=$(resolve); fi
 if [ -z "$packages" ]; then
-  echo "wine32-sysroot: wine32 $version cannot be resolved for i386:" >&2
-  apt-get "${apt_opts[@]}" install -s --no-install-recommends "wine32=$version" >&2 || true
+  reason=$(grep -m1 -E ' : Depends: |^E: ' "$dest/apt-resolve.log" | tr -s ' ' ' ' || true)
+  echo "wine32-sysroot: wine32 $version for i386 cannot be had:${reason:- apt resolved nothing} (apt's answer: $dest/apt-resolve.log)" >&2
   exit 1
 fi
 # Sets files from packages, or stops with the reason.
@@ -110,14 +118,19 @@ describe
 kept=0
 check_kept || kept=$?
 [ $kept -ne 2 ] || exit 1
-if [ $kept -ne 0 ] && ! download; then
+# A download that fails from fresh lists is a mirror in the middle of a sync, tried again later;
+# from old lists it may name a package the archive has since replaced: the lists are made anew.
+if [ $kept -ne 0 ] && ! download >"$dest/apt-download.log" 2>&1; then
   if [ $refreshed -eq 0 ]; then
     refresh
     packages=$(resolve)
     describe
     check_kept || [ $? -ne 2 ] || exit 1
   fi
-  download || { cat "$dest/apt-download.log" >&2; exit 1; }
+  apt_retrying wine32-sysroot "$dest/apt-download.log" download || {
+    echo "wine32-sysroot: the i386 packages of wine32 $version cannot be downloaded: $(apt_first_error "$dest/apt-download.log") (apt's answer: $dest/apt-download.log)" >&2
+    exit 1
+  }
 fi
 # Whatever is unpacked here runs as the tests' user: every file must be the one the index names.
 if ! check_kept; then
