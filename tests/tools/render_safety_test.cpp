@@ -171,17 +171,17 @@ TEST(RenderCommit, SyncsAndClosesTheTemporaryBeforeRenamingIt)
          kRender, "in.wav", "out.wav", "--plugin", kGainPlugin},
         dir.path());
     ASSERT_EQ(result.status, 0) << result.err;
-    // Lines read "PID name(args...": -y names each descriptor's file, so a call on the
-    // temporary mentions its name whatever descriptor it has (line 0: none did).
+    // Lines read "PID name(args...", the PID padded to a width: -y names each descriptor's file,
+    // so a call on the temporary mentions its name whatever descriptor it has (line 0: none did).
     std::istringstream calls(tooltest::fileBytes(dir / "calls.txt"));
     int line = 0, synced = 0, closed = 0, renamed = 0;
     auto mark = [&line](int& first) { first = first ? first : line; };
     for (std::string text; std::getline(calls, text);) {
         ++line;
-        const std::size_t open = text.find('('), space = text.find(' ');
-        if (open == std::string::npos || space > open || text.find(".out.wav.partial-") == std::string::npos)
+        const std::size_t start = text.find_first_not_of("0123456789 "), open = text.find('(', start);
+        if (open == std::string::npos || text.find(".out.wav.partial-") == std::string::npos)
             continue;
-        const std::string name = text.substr(space + 1, open - space - 1);
+        const std::string name = text.substr(start, open - start);
         if (name == "fsync" || name == "fdatasync")
             mark(synced);
         else if (name == "close")
