@@ -1,4 +1,4 @@
-// The LV2 UI loaded as a host loads it, in a real X window: clicks on the switch reach the host's
+// The LV2 UI loaded as a host loads it, in a real X window on a server of each test's own: clicks on the switch reach the host's
 // write function in the port's units (the steps 0 and 2, not the panel's 0 and 1), bracketed by
 // touch, and the host's port events move the switch to the step they carry. (jalv's stage in
 // scripts/lv2-hosts.sh shows port events moving the knobs.)
@@ -7,24 +7,76 @@
 
 #include "lilv_plugin.h"
 
-#include "../x11/display_turn.h"
-
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <lv2/ui/ui.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+extern char** environ;
+
 namespace {
 
 constexpr uint32_t kOversamplingPort = 6;
+
+// An X server of the test's own: no other program's window covers the panel, and no other
+// client leaving resets the server under it. Xvfb picks a free display and writes its number to
+// the pipe once it accepts connections.
+class PrivateServer {
+public:
+    PrivateServer()
+    {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], 3);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const char* argv[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "800x200x24", nullptr};
+        if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[1]);
+        // A server that fails to start closes the pipe; one that hangs is given 20 s.
+        pollfd readable{ends[0], POLLIN, 0};
+        std::string number;
+        char c = 0;
+        while (pid > 0 && ::poll(&readable, 1, 20000) > 0 && ::read(ends[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        ::close(ends[0]);
+        if (c == '\n' && !number.empty())
+            name = ":" + number;
+    }
+    ~PrivateServer()
+    {
+        if (pid > 0) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+
+    std::string name; // empty when no server came up
+
+private:
+    pid_t pid = -1;
+};
 
 struct Event {
     char kind; // 'w' write, 't' touch on, 'r' touch off
@@ -52,9 +104,14 @@ class Lv2Ui : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        if (server.name.empty())
+            GTEST_SKIP() << "no Xvfb could be started";
+        // The UI opens its own connection to the server DISPLAY names.
+        const char* oldDisplay = std::getenv("DISPLAY");
+        savedDisplay = oldDisplay ? oldDisplay : "";
+        ::setenv("DISPLAY", server.name.c_str(), 1);
         display = XOpenDisplay(nullptr);
-        if (!display)
-            GTEST_SKIP() << "no X display reachable";
+        ASSERT_NE(display, nullptr) << server.name;
         ASSERT_NE(world.plugin(), nullptr);
         const std::string library = std::string(QUARVINE_LV2_BUNDLE) + "/quarvine_ui.so";
         module = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -94,6 +151,8 @@ protected:
             XCloseDisplay(display);
         if (module)
             dlclose(module);
+        if (!server.name.empty())
+            savedDisplay.empty() ? ::unsetenv("DISPLAY") : ::setenv("DISPLAY", savedDisplay.c_str(), 1);
     }
 
     template <typename Condition>
@@ -150,7 +209,8 @@ protected:
     static constexpr int kSwitchLeft = 547, kSwitchTop = 76, kSwitchWidth = 90, kSwitchHeight = 18;
     static constexpr int kSwitchMiddle = kSwitchTop + kSwitchHeight / 2;
 
-    x11_test::DisplayTurn turn;
+    PrivateServer server;
+    std::string savedDisplay;
     lv2test::BundleWorld world;
     Display* display = nullptr;
     void* module = nullptr;
