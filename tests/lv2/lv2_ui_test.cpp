@@ -1,27 +1,82 @@
-// The LV2 UI loaded as a host loads it, in a real X window: clicks on the switch reach the host's
+// The LV2 UI loaded as a host loads it, in a real X window on a server of each test's own: clicks on the switch reach the host's
 // write function in the port's units (the steps 0 and 2, not the panel's 0 and 1), bracketed by
-// touch. (jalv's stage in scripts/lv2-hosts.sh shows port events moving the knobs.)
+// touch, and the host's port events move the switch to the step they carry. (jalv's stage in
+// scripts/lv2-hosts.sh shows port events moving the knobs.)
 // GoogleTest before Xlib, whose macros (None, Bool) break its headers.
 #include <gtest/gtest.h>
 
 #include "lilv_plugin.h"
 
-#include "../x11/display_turn.h"
-
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <lv2/ui/ui.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
+
+extern char** environ;
 
 namespace {
 
 constexpr uint32_t kOversamplingPort = 6;
+
+// An X server of the test's own: no other program's window covers the panel, and no other
+// client leaving resets the server under it. Xvfb picks a free display and writes its number to
+// the pipe once it accepts connections.
+class PrivateServer {
+public:
+    PrivateServer()
+    {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], 3);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const char* argv[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "800x200x24", nullptr};
+        if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[1]);
+        // A server that fails to start closes the pipe; one that hangs is given 20 s.
+        pollfd readable{ends[0], POLLIN, 0};
+        std::string number;
+        char c = 0;
+        while (pid > 0 && ::poll(&readable, 1, 20000) > 0 && ::read(ends[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        ::close(ends[0]);
+        if (c == '\n' && !number.empty())
+            name = ":" + number;
+    }
+    ~PrivateServer()
+    {
+        if (pid > 0) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+
+    std::string name; // empty when no server came up
+
+private:
+    pid_t pid = -1;
+};
 
 struct Event {
     char kind; // 'w' write, 't' touch on, 'r' touch off
@@ -44,49 +99,75 @@ void touchFunction(LV2UI_Feature_Handle, uint32_t port, bool grabbed)
     events.push_back({grabbed ? 't' : 'r', port, 0.0f});
 }
 
-TEST(Lv2Ui, TheSwitchWritesItsStepsInPortUnitsWithinATouch)
-{
-    x11_test::DisplayTurn turn;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        GTEST_SKIP() << "no X display reachable";
-    lv2test::BundleWorld world;
-    ASSERT_NE(world.plugin(), nullptr);
-    const std::string library = std::string(QUARVINE_LV2_BUNDLE) + "/quarvine_ui.so";
-    void* module = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << dlerror();
-    auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(module, "lv2ui_descriptor"));
-    ASSERT_NE(entry, nullptr);
-    const LV2UI_Descriptor* descriptor = entry(0);
-    ASSERT_STREQ(descriptor->URI, "urn:orn:quarvine#ui");
+// The UI from the bundle's module in an X window of the test's own, as a host shows it.
+class Lv2Ui : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (server.name.empty())
+            GTEST_SKIP() << "no Xvfb could be started";
+        // The UI opens its own connection to the server DISPLAY names.
+        const char* oldDisplay = std::getenv("DISPLAY");
+        savedDisplay = oldDisplay ? oldDisplay : "";
+        ::setenv("DISPLAY", server.name.c_str(), 1);
+        display = XOpenDisplay(nullptr);
+        ASSERT_NE(display, nullptr) << server.name;
+        ASSERT_NE(world.plugin(), nullptr);
+        const std::string library = std::string(QUARVINE_LV2_BUNDLE) + "/quarvine_ui.so";
+        module = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr) << dlerror();
+        auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(module, "lv2ui_descriptor"));
+        ASSERT_NE(entry, nullptr);
+        descriptor = entry(0);
+        ASSERT_STREQ(descriptor->URI, "urn:orn:quarvine#ui");
 
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    const Window parent = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 680, 120, 0, CopyFromParent,
-                                        InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
-    XMapRaised(display, parent);
-    XSync(display, False);
-    LV2UI_Touch touch{nullptr, touchFunction};
-    const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
-    const LV2_Feature touchFeature{LV2_UI__touch, &touch};
-    const LV2_Feature* features[] = {&parentFeature, &touchFeature, nullptr};
-    LV2UI_Widget widget = nullptr;
-    events.clear();
-    LV2UI_Handle ui = descriptor->instantiate(descriptor, "urn:orn:quarvine", QUARVINE_LV2_BUNDLE, writeFunction,
-                                              nullptr, &widget, features);
-    ASSERT_NE(ui, nullptr);
-    EXPECT_NE(widget, nullptr);
-    const auto* idle = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
-    ASSERT_NE(idle, nullptr);
-    auto idleUntil = [&](auto condition) {
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        parent = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 680, 120, 0, CopyFromParent, InputOutput,
+                               CopyFromParent, CWOverrideRedirect, &attributes);
+        XMapRaised(display, parent);
+        XSync(display, False);
+        const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
+        const LV2_Feature touchFeature{LV2_UI__touch, &touch};
+        const LV2_Feature* features[] = {&parentFeature, &touchFeature, nullptr};
+        LV2UI_Widget widget = nullptr;
+        events.clear();
+        ui = descriptor->instantiate(descriptor, "urn:orn:quarvine", QUARVINE_LV2_BUNDLE, writeFunction, nullptr,
+                                     &widget, features);
+        ASSERT_NE(ui, nullptr);
+        EXPECT_NE(widget, nullptr);
+        idle = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
+        ASSERT_NE(idle, nullptr);
+        idleUntil([] { return false; }); // shown and exposed
+    }
+
+    void TearDown() override
+    {
+        if (ui)
+            descriptor->cleanup(ui);
+        if (parent)
+            XDestroyWindow(display, parent);
+        if (display)
+            XCloseDisplay(display);
+        if (module)
+            dlclose(module);
+        if (!server.name.empty())
+            savedDisplay.empty() ? ::unsetenv("DISPLAY") : ::setenv("DISPLAY", savedDisplay.c_str(), 1);
+    }
+
+    template <typename Condition>
+    bool idleUntil(Condition condition)
+    {
         for (int i = 0; i < 400 && !condition(); ++i) {
             idle->idle(ui);
             XSync(display, False);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return condition();
-    };
-    auto clickAt = [&](int x, int y) {
+    }
+
+    void clickAt(int x, int y)
+    {
         int rx = 0, ry = 0;
         Window child = 0;
         XTranslateCoordinates(display, parent, DefaultRootWindow(display), x, y, &rx, &ry, &child);
@@ -94,12 +175,56 @@ TEST(Lv2Ui, TheSwitchWritesItsStepsInPortUnitsWithinATouch)
         XTestFakeButtonEvent(display, 1, True, CurrentTime);
         XTestFakeButtonEvent(display, 1, False, CurrentTime);
         XSync(display, False);
-    };
-    idleUntil([] { return false; }); // shown and exposed
+    }
 
-    // The middle of the switch's right-hand third (547..637 x 76..94): 8x, step 2 of the port.
-    clickAt(547 + 90 * 5 / 6, 85);
-    ASSERT_TRUE(idleUntil([] { return !events.empty() && events.back().kind == 'r'; }));
+    // A click on the middle of the switch's third for `step`, up to the end of its touch.
+    bool clickStep(int step)
+    {
+        events.clear();
+        clickAt(kSwitchLeft + kSwitchWidth * (2 * step + 1) / 6, kSwitchMiddle);
+        return idleUntil([] { return !events.empty() && events.back().kind == 'r'; });
+    }
+
+    // The switch as the screen shows it.
+    std::vector<unsigned long> switchPixels()
+    {
+        std::vector<unsigned long> pixels;
+        XImage* image = XGetImage(display, parent, kSwitchLeft, kSwitchTop, kSwitchWidth, kSwitchHeight, AllPlanes,
+                                  ZPixmap);
+        if (!image)
+            return pixels;
+        for (int y = 0; y < kSwitchHeight; ++y)
+            for (int x = 0; x < kSwitchWidth; ++x)
+                pixels.push_back(XGetPixel(image, x, y) & 0xffffff);
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    void sendOversampling(float value)
+    {
+        descriptor->port_event(ui, kOversamplingPort, sizeof value, 0, &value);
+    }
+
+    // The switch's place on the panel (editor/amp_panel.cpp): 547..637 x 76..94.
+    static constexpr int kSwitchLeft = 547, kSwitchTop = 76, kSwitchWidth = 90, kSwitchHeight = 18;
+    static constexpr int kSwitchMiddle = kSwitchTop + kSwitchHeight / 2;
+
+    PrivateServer server;
+    std::string savedDisplay;
+    lv2test::BundleWorld world;
+    Display* display = nullptr;
+    void* module = nullptr;
+    const LV2UI_Descriptor* descriptor = nullptr;
+    Window parent = 0;
+    LV2UI_Touch touch{nullptr, touchFunction};
+    LV2UI_Handle ui = nullptr;
+    const LV2UI_Idle_Interface* idle = nullptr;
+};
+
+TEST_F(Lv2Ui, TheSwitchWritesItsStepsInPortUnitsWithinATouch)
+{
+    // The right-hand third: 8x, step 2 of the port.
+    ASSERT_TRUE(clickStep(2));
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].kind, 't');
     EXPECT_EQ(events[1].kind, 'w');
@@ -108,18 +233,32 @@ TEST(Lv2Ui, TheSwitchWritesItsStepsInPortUnitsWithinATouch)
         EXPECT_EQ(event.port, kOversamplingPort);
 
     // A host's port event on the way must not disturb the next edit: 2x writes step 0.
-    const float fourTimes = 1.0f;
-    descriptor->port_event(ui, kOversamplingPort, sizeof fourTimes, 0, &fourTimes);
-    events.clear();
-    clickAt(547 + 90 / 6, 85);
-    ASSERT_TRUE(idleUntil([] { return !events.empty() && events.back().kind == 'r'; }));
+    sendOversampling(1.0f);
+    ASSERT_TRUE(clickStep(0));
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[1].value, 0.0f);
+}
 
-    descriptor->cleanup(ui);
-    XDestroyWindow(display, parent);
-    XCloseDisplay(display);
-    dlclose(module);
+TEST_F(Lv2Ui, EachOversamplingStepFromTheHostShowsItsPositionOnTheSwitch)
+{
+    // What each position looks like, set by a click on it (from 2x at the start).
+    std::vector<unsigned long> shown[3];
+    std::vector<unsigned long> before = switchPixels();
+    for (int step : {2, 1, 0}) {
+        ASSERT_TRUE(clickStep(step));
+        ASSERT_TRUE(idleUntil([&] { return switchPixels() != before; })) << "step " << step << " not drawn";
+        shown[step] = before = switchPixels();
+    }
+    ASSERT_NE(shown[0], shown[2]);
+
+    // The steps, then values between and beyond them: the nearest step, the range's ends. No two
+    // in a row show the same step, so a picture left from one value cannot pass for the next.
+    const std::pair<float, int> sent[] = {{2.0f, 2}, {0.0f, 0}, {1.0f, 1}, {2.6f, 2}, {-3.0f, 0}, {0.6f, 1}};
+    for (auto [value, step] : sent) {
+        sendOversampling(value);
+        EXPECT_TRUE(idleUntil([&] { return switchPixels() == shown[step]; }))
+            << "port value " << value << " should show step " << step;
+    }
 }
 
 } // namespace

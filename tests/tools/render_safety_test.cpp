@@ -1,5 +1,6 @@
-// quarvine-render when things go wrong around it: a full disk, a signal, OUT naming IN, and the
-// chunked render against one uninterrupted run.
+// quarvine-render when things go wrong around it: a full disk, a signal, a crash just after the
+// rename (sync and close come first), OUT naming IN, and the chunked render against one
+// uninterrupted run.
 #include "tool_test_support.h"
 
 #include "tools/vsthost/vst_host.h"
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <spawn.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -152,6 +154,46 @@ TEST_P(RenderSignal, RemovesTheTemporaryFileAndExitsWith128PlusTheSignal)
 
 INSTANTIATE_TEST_SUITE_P(Signals, RenderSignal, ::testing::Values(SIGINT, SIGTERM),
                          [](const auto& info) { return std::string(info.param == SIGINT ? "SIGINT" : "SIGTERM"); });
+
+// What a crash or a power cut leaves hinges on the system's order of calls, so strace watches
+// them: the temporary reaches OUT's name only once it is synced and closed.
+TEST(RenderCommit, SyncsAndClosesTheTemporaryBeforeRenamingIt)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", noise(44100, 1, 0.1));
+    if (tooltest::run("strace", {"-o", "/dev/null", "true"}, dir.path()).status != 0)
+        GTEST_SKIP() << "strace is missing or may not trace here";
+    // LeakSanitizer stops the process with ptrace at exit, which a traced process cannot do.
+    auto result = tooltest::run(
+        "/bin/sh",
+        {"-c", "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 exec strace -f -qq -y -o calls.txt "
+               "-e trace=fsync,fdatasync,close,rename,renameat,renameat2 \"$0\" \"$@\"",
+         kRender, "in.wav", "out.wav", "--plugin", kGainPlugin},
+        dir.path());
+    ASSERT_EQ(result.status, 0) << result.err;
+    // Lines read "PID name(args...", the PID padded to a width: -y names each descriptor's file,
+    // so a call on the temporary mentions its name whatever descriptor it has (line 0: none did).
+    std::istringstream calls(tooltest::fileBytes(dir / "calls.txt"));
+    int line = 0, synced = 0, closed = 0, renamed = 0;
+    auto mark = [&line](int& first) { first = first ? first : line; };
+    for (std::string text; std::getline(calls, text);) {
+        ++line;
+        const std::size_t start = text.find_first_not_of("0123456789 "), open = text.find('(', start);
+        if (open == std::string::npos || text.find(".out.wav.partial-") == std::string::npos)
+            continue;
+        const std::string name = text.substr(start, open - start);
+        if (name == "fsync" || name == "fdatasync")
+            mark(synced);
+        else if (name == "close")
+            mark(closed);
+        else if (name.rfind("rename", 0) == 0)
+            mark(renamed);
+    }
+    ASSERT_NE(renamed, 0) << "the temporary is not renamed";
+    EXPECT_TRUE(synced && synced < renamed) << "synced at line " << synced << ", renamed at " << renamed;
+    EXPECT_TRUE(closed && closed < renamed) << "closed at line " << closed << ", renamed at " << renamed;
+    EXPECT_EQ(tooltest::readSound(dir / "out.wav").frames(), 4410u);
+}
 
 TEST(RenderOntoItsInput, IsRefusedForTheSameFileAnyLinkToItUnlessOverwriteIsGiven)
 {

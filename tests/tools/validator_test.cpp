@@ -35,8 +35,8 @@ TEST(Validator, FindsEachFaultOfTheFaultyModule)
     EXPECT_TRUE(hasLine(out, "FAIL  parameter-fuzz")) << out;
     EXPECT_NE(out.find("fault: crashed: "), std::string::npos) << out;
     EXPECT_NE(out.find("during parameter 7 = "), std::string::npos) << out;
-    // NaN input passed through is advice: it warns and does not fail.
-    EXPECT_TRUE(hasLine(out, "WARN  bad-audio")) << out;
+    // NaN input passed through is advice, where NaN out of a subnormal sample fails.
+    EXPECT_TRUE(hasLine(out, "FAIL  bad-audio")) << out;
     EXPECT_NE(out.find("advice: input nan at "), std::string::npos) << out;
     EXPECT_TRUE(hasLine(out, "WARN  processing")) << out;
     EXPECT_NE(out.find("advice: after processReplacing the thread flushes subnormals"), std::string::npos) << out;
@@ -47,23 +47,57 @@ TEST(Validator, FindsEachFaultOfTheFaultyModule)
     EXPECT_TRUE(hasLine(result.err, "quarvine-validate: running real-time")) << result.err;
     if (kSanitized) {
         EXPECT_TRUE(hasLine(out, "SKIP  real-time")) << out;
-        EXPECT_TRUE(hasLine(out, "Summary: 2 passed, 2 failed, 2 with advice, 2 skipped")) << out;
+        EXPECT_TRUE(hasLine(out, "Summary: 2 passed, 3 failed, 1 with advice, 2 skipped")) << out;
     } else {
         EXPECT_TRUE(hasLine(out, "FAIL  real-time")) << out;
         // One vector per call: an allocation and a free; one lock_guard: a lock.
         EXPECT_NE(out.find("1 allocations, 1 frees, 1 mutex locks"), std::string::npos) << out;
-        EXPECT_TRUE(hasLine(out, "Summary: 2 passed, 3 failed, 2 with advice, 1 skipped")) << out;
+        EXPECT_TRUE(hasLine(out, "Summary: 2 passed, 4 failed, 1 with advice, 1 skipped")) << out;
+    }
+}
+
+// Each fault of the module, with its test alone: reported as a fault, failing the test and the run.
+TEST(Validator, EachFaultFailsItsTestAndTheRun)
+{
+    struct Case {
+        const char* test;
+        const char* fault;
+        bool crashSpared = false;  // the crash would end the test before this case
+    };
+    const Case cases[] = {
+        {"identity", "parameter 0 name \"Gain amount\" writes 12 bytes into a 9-byte buffer"},
+        {"parameter-fuzz", "crashed: "},
+        // Inside [0, 1] a value owes finite output.
+        {"parameter-fuzz", "parameter 1 = 0: ", true},
+        // A subnormal is a legal input sample.
+        {"bad-audio", "input 1.4e-45 (subnormal) at "},
+        {"bad-audio", "input -1e-40 (subnormal) at "},
+        {"real-time", "first processReplacing after resume: 1 allocations, 1 frees, 1 mutex locks"},
+    };
+    for (const Case& c : cases) {
+        if (kSanitized && std::string(c.test) == "real-time")
+            continue;
+        SCOPED_TRACE(c.fault);
+        std::vector<std::string> args = {QUARVINE_VALIDATE_PATH, FAULTY_PLUGIN_PATH, "--strictness", "1",
+                                         "--only",               c.test,             "--all-problems"};
+        if (c.crashSpared)
+            args.insert(args.begin(), "FAULTY_PLUGIN_NO_CRASH=1");
+        auto result = tooltest::run("env", args, std::filesystem::temp_directory_path());
+        EXPECT_EQ(result.status, 1) << result.out;
+        EXPECT_TRUE(hasLine(result.out, std::string("FAIL  ") + c.test)) << result.out;
+        EXPECT_NE(result.out.find(std::string("- fault: ") + c.fault), std::string::npos) << result.out;
     }
 }
 
 TEST(Validator, AdviceFailsOnlyUnderStrict)
 {
-    auto lenient = validate({FAULTY_PLUGIN_PATH, "--strictness", "1", "--only", "bad-audio"});
+    // The module's processing has advice only: the thread left flushing subnormals.
+    auto lenient = validate({FAULTY_PLUGIN_PATH, "--strictness", "1", "--only", "processing"});
     EXPECT_EQ(lenient.status, 0) << lenient.out;
-    EXPECT_TRUE(hasLine(lenient.out, "WARN  bad-audio")) << lenient.out;
-    auto strict = validate({FAULTY_PLUGIN_PATH, "--strictness", "1", "--only", "bad-audio", "--strict"});
+    EXPECT_TRUE(hasLine(lenient.out, "WARN  processing")) << lenient.out;
+    auto strict = validate({FAULTY_PLUGIN_PATH, "--strictness", "1", "--only", "processing", "--strict"});
     EXPECT_EQ(strict.status, 1) << strict.out;
-    EXPECT_TRUE(hasLine(strict.out, "FAIL  bad-audio")) << strict.out;
+    EXPECT_TRUE(hasLine(strict.out, "FAIL  processing")) << strict.out;
 }
 
 TEST(Validator, AllProblemsListsWhatTheShortListHides)
