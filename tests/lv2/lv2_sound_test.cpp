@@ -232,23 +232,20 @@ TEST(Lv2Rates, AtTheEndsOfTheRangeSilenceStaysSilentAndSoundFinite)
     for (double rate : {1000.0, 1536000.0}) {
         const auto frames = static_cast<std::size_t>(rate * 0.2);
         const auto settled = static_cast<std::ptrdiff_t>(rate * 0.1);
+        const std::vector<float> silence(frames, 0.0f);
         std::vector<float> tone(frames);
         for (std::size_t i = 0; i < frames; ++i)
             tone[i] = 0.8f * static_cast<float>(std::sin(2.0 * M_PI * 110.0 * static_cast<double>(i) / rate));
-        const auto peak = [](auto begin, auto end) {
-            float largest = 0.0f;
-            for (auto it = begin; it != end; ++it)
-                largest = std::isnan(*it) ? INFINITY : std::max(largest, std::fabs(*it));
-            return largest;
-        };
         for (float step : {0.0f, 2.0f}) {
-            const auto silent = throughLv2(std::vector<float>(frames, 0.0f), rate, {{0, kOversampling, step}});
-            EXPECT_LT(peak(silent.begin(), silent.end()), 1e-4f) << rate << " Hz, step " << step;
-            EXPECT_LT(peak(silent.begin() + settled, silent.end()), 1e-6f) << rate << " Hz, step " << step;
+            const auto quiet = throughLv2(silence, rate, {{0, kOversampling, step}});
+            EXPECT_LT(largestDifference(quiet, silence), 1e-4f) << rate << " Hz, step " << step;
+            EXPECT_LT(largestDifference({quiet.begin() + settled, quiet.end()}, {silence.begin() + settled, silence.end()}),
+                      1e-6f)
+                << rate << " Hz, step " << step;
             const auto loud = throughLv2(tone, rate, {{0, kOversampling, step}, {0, 1, 1.0f}});
             EXPECT_TRUE(std::all_of(loud.begin(), loud.end(), [](float x) { return std::isfinite(x); }))
                 << rate << " Hz, step " << step;
-            EXPECT_GT(peak(loud.begin(), loud.end()), 0.01f) << rate << " Hz, step " << step;
+            EXPECT_GT(largestDifference(loud, silence), 0.01f) << rate << " Hz, step " << step;
         }
     }
 }
