@@ -10,20 +10,17 @@ namespace quarvine {
 
 AmpCore::AmpCore()
 {
-    for (auto& parameter : parameters)
-        parameter.store(0.0f, std::memory_order_relaxed);
+    for (int index = 0; index < kNumParameters; ++index)
+        parameters[index].store(kDefaultValues[index], std::memory_order_relaxed);
     AmpControls::store(ampControls.sampleRate, 44100.0);
-    // The order in which the defaults are set is part of the start-up sequence.
-    const int defaultOrder[] = {kDrive, kMaster, kTreble, kMiddle, kBass, kVolume, kOversampling};
-    for (int index : defaultOrder)
-        setParameter(index, kDefaultValues[index]);
+    applyParameters();
     AmpControls::store(ampControls.fixedToneSetting, 0.5);
     buildCircuitModel(circuitModel, AmpControls::load(ampControls.sampleRate));
 }
 
 void AmpCore::setSampleRate(double rate)
 {
-    if (std::isfinite(rate) && rate > 0.0)
+    if (acceptedSampleRate(rate))
         AmpControls::store(ampControls.sampleRate, rate);
 }
 
@@ -31,44 +28,32 @@ bool AmpCore::setParameter(int index, float value)
 {
     if (!validIndex(index) || !std::isfinite(value))
         return false;
-    // What the knobs and the display show stays on the knob's travel: a finite value far outside
-    // it would turn the knob angle infinite. The model fields below keep the value as it came.
-    parameters[index].store(std::clamp(value, 0.0f, 1.0f), std::memory_order_relaxed);
-    switch (index) {
-    case kMaster:
-        AmpControls::store(ampControls.masterLevel, parameterTaper(value));
-        break;
-    case kDrive:
-        AmpControls::store(ampControls.driveLevel, parameterTaper(value));
-        break;
-    case kTreble:
-        AmpControls::store(ampControls.trebleSetting, value);
-        break;
-    case kMiddle:
-        AmpControls::store(ampControls.middleSetting, value);
-        break;
-    case kBass:
-        AmpControls::store(ampControls.bassLevel, parameterTaper(value));
-        break;
-    case kVolume:
-        AmpControls::store(ampControls.outputVolume, value);
-        break;
-    case kOversampling:
-        AmpControls::store(ampControls.oversampling, oversamplingFactor(value));
-        break;
-    default:
-        break;
-    }
+    parameters[index].store(value, std::memory_order_relaxed);
     return true;
 }
 
 float AmpCore::parameter(int index) const
 {
-    return validIndex(index) ? parameters[index].load(std::memory_order_relaxed) : 0.0f;
+    // What the knobs and the display show stays on the knob's travel: a finite value far outside
+    // it would turn the knob angle infinite. The model gets the value as it came.
+    return validIndex(index) ? std::clamp(parameters[index].load(std::memory_order_relaxed), 0.0f, 1.0f) : 0.0f;
+}
+
+void AmpCore::applyParameters()
+{
+    const auto value = [this](int index) { return parameters[index].load(std::memory_order_relaxed); };
+    AmpControls::store(ampControls.masterLevel, parameterTaper(value(kMaster)));
+    AmpControls::store(ampControls.driveLevel, parameterTaper(value(kDrive)));
+    AmpControls::store(ampControls.trebleSetting, value(kTreble));
+    AmpControls::store(ampControls.middleSetting, value(kMiddle));
+    AmpControls::store(ampControls.bassLevel, parameterTaper(value(kBass)));
+    AmpControls::store(ampControls.outputVolume, value(kVolume));
+    AmpControls::store(ampControls.oversampling, oversamplingFactor(value(kOversampling)));
 }
 
 void AmpCore::process(const float* input, float* output, int frames, ProcessMode mode)
 {
+    applyParameters();
     processBlock(circuitModel, ampControls, input, output, frames, mode);
 }
 

@@ -10,20 +10,37 @@
 
 namespace quarvine {
 
+// The host sample rates both formats accept, in Hz, ends included: an LV2 host asking for another
+// gets no instance, a VST one keeps the last good rate. Zero, negative and non-finite rates are no
+// rates; far above the top the model's control networks lose precision to rounding and sound on
+// silent input, and the run costs grow with the rate.
+inline constexpr double kMinSampleRate = 1000.0;
+inline constexpr double kMaxSampleRate = 1536000.0;
+
+inline bool acceptedSampleRate(double rate)
+{
+    return rate >= kMinSampleRate && rate <= kMaxSampleRate; // false for NaN
+}
+
 class AmpCore {
 public:
     // Built for 44.1 kHz with the default values; setSampleRate retunes it.
     AmpCore();
 
-    // Any thread. A rate that is no rate is ignored; the model follows on the audio thread.
+    // Any thread. A rate outside the accepted range is ignored (the last good one stays); the
+    // model follows on the audio thread.
     void setSampleRate(double rate);
     // Any thread. False (and nothing stored) for an unknown index or a non-finite value.
     bool setParameter(int index, float value);
     // The stored value, on the knob's travel (0 for an unknown index).
     float parameter(int index) const;
 
-    // The audio thread: allocates nothing, takes no lock.
+    // The audio thread: allocates nothing, takes no lock. Hands the parameters to the model first.
     void process(const float* input, float* output, int frames, ProcessMode mode);
+
+    // The model's controls derived from the parameters, as process does before each block: on the
+    // audio thread, or where nothing processes at the same time (tests reading controls()).
+    void applyParameters();
 
     const AmpControls& controls() const { return ampControls; }
     const CircuitModel& model() const { return circuitModel; }
@@ -32,6 +49,8 @@ public:
     static bool validIndex(int index) { return index >= 0 && index < kNumParameters; }
 
 private:
+    // Each parameter is this one value as the host sent it: the display, the saved value and the
+    // model's target all derive from it, so that two setters racing cannot part them.
     std::atomic<float> parameters[kNumParameters];
     AmpControls ampControls;
     CircuitModel circuitModel;

@@ -42,6 +42,9 @@ Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvin
 
 void Quarvine::setSampleRate(float newSampleRate)
 {
+    // A set-up cannot be refused: a rate outside the accepted range keeps the last good one.
+    if (!quarvine::acceptedSampleRate(static_cast<double>(newSampleRate)))
+        return;
     AudioEffectX::setSampleRate(newSampleRate);
     amp.setSampleRate(static_cast<double>(newSampleRate));
 }
@@ -93,11 +96,13 @@ bool Quarvine::getParameterProperties(VstInt32 index, VstParameterProperties* pr
     std::memset(properties, 0, sizeof *properties);
     std::strcpy(properties->label, "Oversampling");
     std::strcpy(properties->shortLabel, "Ovrsmpl");
-    properties->flags = kVstParameterUsesIntegerMinMax | kVstParameterUsesIntStep;
-    properties->minInteger = 0;
-    properties->maxInteger = quarvine::kOversamplingPositions - 1;
-    properties->stepInteger = 1;
-    properties->largeStepInteger = 1;
+    // Steps of the 0..1 value itself: hosts take integer bounds as the value's range (0..2 would
+    // save 4x as 1 and offer 2x/8x/8x), where a float step of a half lands on 0, 0.5 and 1.
+    const float step = 1.0f / (quarvine::kOversamplingPositions - 1);
+    properties->flags = kVstParameterUsesFloatStep;
+    properties->stepFloat = step;
+    properties->smallStepFloat = step;
+    properties->largeStepFloat = step;
     return true;
 }
 

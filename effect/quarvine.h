@@ -32,8 +32,13 @@ public:
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
 
-    // Read access for tests and tools that link the class directly.
-    const quarvine::AmpControls& controls() const { return amp.controls(); }
+    // Read access for tests and tools that link the class directly. The controls as the next
+    // block hands them to the model; not while another thread processes.
+    const quarvine::AmpControls& controls()
+    {
+        amp.applyParameters();
+        return amp.controls();
+    }
     const quarvine::CircuitModel& model() const { return amp.model(); }
     double getSampleRateDouble() const { return amp.sampleRate(); }
 

@@ -50,8 +50,12 @@ struct Instance {
     }
 };
 
+// Takes nothing from the descriptor, the bundle path or the features, so a host passing null for
+// any of them still gets an instance; a rate outside the accepted range gets none.
 LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const*)
 {
+    if (!quarvine::acceptedSampleRate(rate))
+        return nullptr;
     auto* instance = new (std::nothrow) Instance;
     if (!instance)
         return nullptr;
@@ -60,9 +64,13 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
     return instance;
 }
 
+// A host that goes on with the null a refused instantiation returned must not crash: every entry
+// taking a handle checks it.
 void connectPort(LV2_Handle handle, uint32_t port, void* data)
 {
     auto* instance = static_cast<Instance*>(handle);
+    if (!instance)
+        return;
     if (port < static_cast<uint32_t>(kNumParameters))
         instance->controls[port] = static_cast<const float*>(data);
     else if (port == ports::kAudioInPort)
@@ -73,12 +81,15 @@ void connectPort(LV2_Handle handle, uint32_t port, void* data)
 
 void activate(LV2_Handle handle)
 {
-    static_cast<Instance*>(handle)->restart();
+    if (handle)
+        static_cast<Instance*>(handle)->restart();
 }
 
 void run(LV2_Handle handle, uint32_t frames)
 {
     auto* instance = static_cast<Instance*>(handle);
+    if (!instance)
+        return;
     instance->applyControls();
     if (!instance->output || frames == 0)
         return;

@@ -49,7 +49,7 @@ std::string controlPort(int index)
         << "        lv2:symbol \"" << kPortSymbols[index] << "\" ;\n"
         << "        lv2:name \"" << kParameterFullNames[index] << "\" ;\n"
         << "        lv2:default " << number(portDefault(index)) << " ;\n"
-        << "        lv2:minimum 0.0 ;\n"
+        << "        lv2:minimum " << number(portMinimum(index)) << " ;\n"
         << "        lv2:maximum " << number(portMaximum(index));
     if (index == kOversampling) {
         out << " ;\n        lv2:portProperty lv2:integer , lv2:enumeration";

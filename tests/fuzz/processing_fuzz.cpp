@@ -5,6 +5,7 @@
 // travel and overload, the amplifier plays on as a fresh one does.
 #include "fuzz_check.h"
 #include "fuzz_input.h"
+#include "effect/amp_core.h"
 #include "host/aeffectx.h"
 #include "host/plugin_main.h"
 
@@ -128,8 +129,8 @@ private:
             break;
         }
         case 3: {
-            // Rates no audio interface runs at, which the plug-in still takes: nothing but the
-            // finite output is promised there.
+            // Rates no audio interface runs at: the plug-in keeps its last rate for those outside
+            // 1 kHz to 1.536 MHz, and promises nothing but finite output at the lowest it takes.
             constexpr float kOddRates[] = {1e-3f, 1.0f, 100.0f, 1000.0f, 4e6f, 1e12f, 1e30f,
                                            std::numeric_limits<float>::max()};
             rate = kOddRates[in.below(sizeof kOddRates / sizeof kOddRates[0])];
@@ -147,7 +148,7 @@ private:
         instance.setBlockSize(in.between(-1, kMaxBlock));
         if (suspend)
             instance.mains(true);
-        if (std::isfinite(rate) && rate > 0.0f)
+        if (quarvine::acceptedSampleRate(rate))
             hostRate = rate;
     }
 

@@ -113,6 +113,42 @@ TEST_F(LoadedModule, ParametersRoundTripThroughTheRecord)
     EXPECT_EQ(plugin.getParameter(9), 0.0f);
 }
 
+// The values a host offers and saves for a parameter from its properties: the integers from
+// minInteger to maxInteger when it says it uses them (a host takes them as the value's range),
+// otherwise steps of stepFloat across the 0..1 range.
+std::vector<float> valuesAHostOffers(const VstParameterProperties& properties)
+{
+    std::vector<float> values;
+    if (properties.flags & kVstParameterUsesIntegerMinMax) {
+        for (VstInt32 v = properties.minInteger; v <= properties.maxInteger; ++v)
+            values.push_back(static_cast<float>(v));
+    } else if ((properties.flags & kVstParameterUsesFloatStep) && properties.stepFloat > 0.0f) {
+        for (int k = 0; static_cast<float>(k) * properties.stepFloat <= 1.0f; ++k)
+            values.push_back(static_cast<float>(k) * properties.stepFloat);
+    }
+    return values;
+}
+
+TEST_F(LoadedModule, AHostReadingTheOversamplingPropertiesOffersAndSavesItsThreeSettings)
+{
+    vsthost::HostedPlugin plugin(*module);
+    VstParameterProperties properties{};
+    ASSERT_EQ(plugin.dispatch(effGetParameterProperties, 6, 0, &properties), 1);
+    EXPECT_STREQ(properties.label, "Oversampling");
+    EXPECT_STREQ(properties.shortLabel, "Ovrsmpl");
+    const std::vector<float> offered = valuesAHostOffers(properties);
+    ASSERT_EQ(offered, (std::vector<float>{0.0f, 0.5f, 1.0f}));
+    const char* shown[] = {"2x", "4x", "8x"};
+    for (std::size_t k = 0; k < offered.size(); ++k) {
+        plugin.setParameter(6, offered[k]);
+        EXPECT_EQ(plugin.parameterDisplay(6), shown[k]);
+        EXPECT_EQ(plugin.getParameter(6), offered[k]); // saved and loaded back as the same setting
+    }
+    // The knobs keep the plain 0..1 range: no properties.
+    for (VstInt32 i = 0; i < 6; ++i)
+        EXPECT_EQ(plugin.dispatch(effGetParameterProperties, i, 0, &properties), 0) << i;
+}
+
 TEST_F(LoadedModule, DoublePrecisionEntryLeavesTheOutputAlone)
 {
     vsthost::HostedPlugin plugin(*module);

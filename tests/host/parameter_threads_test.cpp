@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -48,6 +49,60 @@ TEST(ParameterThreads, HostThreadWritesWhileAudioThreadProcesses)
     done.store(true);
     control.join();
     EXPECT_TRUE(finite);
+}
+
+// Two threads set one parameter at once, as an editor and a host's automation do. Whichever call
+// lands last, the value reported (shown, saved) is the value the sound uses: the block after the
+// race equals the block of a fresh core set to the reported value. On the core the VST effect and
+// the LV2 plug-in share (a whole effect builds its editor too, too slow for this many races).
+TEST(ParameterThreads, RacingSettersLeaveTheSoundAtTheReportedValue)
+{
+    using quarvine::AmpCore;
+    constexpr int kTrials = 5000;
+    constexpr int kFrames = 16;
+    const float values[2] = {0.25f, 0.75f};
+    const std::vector<float> in(kFrames, 0.5f);
+    const auto firstBlock = [&](AmpCore& amp) {
+        std::vector<float> out(kFrames);
+        amp.process(in.data(), out.data(), kFrames, quarvine::ProcessMode::replace);
+        return out;
+    };
+    std::vector<float> expected[2];
+    for (int k = 0; k < 2; ++k) {
+        AmpCore reference;
+        reference.setParameter(quarvine::kDrive, values[k]);
+        expected[k] = firstBlock(reference);
+    }
+    ASSERT_NE(expected[0], expected[1]);
+
+    // Each race: a fresh core, both setters released together from a start line.
+    std::optional<AmpCore> amp;
+    std::atomic<int> trial{-1}, atStart{0}, finished{0};
+    const auto setter = [&](float value) {
+        for (int t = 0; t < kTrials; ++t) {
+            while (trial.load() != t)
+                std::this_thread::yield();
+            atStart.fetch_add(1);
+            while (atStart.load() < 2 * (t + 1)) {
+            }
+            amp->setParameter(quarvine::kDrive, value);
+            finished.fetch_add(1);
+        }
+    };
+    std::thread first(setter, values[0]), second(setter, values[1]);
+    int parted = 0;
+    for (int t = 0; t < kTrials; ++t) {
+        amp.emplace();
+        trial.store(t);
+        while (finished.load() < 2 * (t + 1))
+            std::this_thread::yield();
+        const float reported = amp->parameter(quarvine::kDrive);
+        EXPECT_TRUE(reported == values[0] || reported == values[1]) << reported;
+        parted += firstBlock(*amp) != expected[reported == values[0] ? 0 : 1];
+    }
+    first.join();
+    second.join();
+    EXPECT_EQ(parted, 0) << "of " << kTrials << " races";
 }
 
 // The editor is opened and closed on one thread while the host automates from another, as hosts do:

@@ -124,10 +124,12 @@ TEST_F(BundleTest, OversamplingIsAnIntegerEnumerationWhoseStepsShowAsTheVstDispl
     EXPECT_TRUE(hasProperty(p, (std::string(kLv2) + "integer").c_str()));
     EXPECT_TRUE(hasProperty(p, (std::string(kLv2) + "enumeration").c_str()));
 
-    // The VST parameter's integer steps: step k is the value k / (steps - 1).
+    // The VST parameter's steps: step k is the value k * stepFloat, across 0..1.
     VstParameterProperties properties{};
     ASSERT_TRUE(vst->dispatch(effGetParameterProperties, index, 0, &properties));
-    const int steps = properties.maxInteger - properties.minInteger + 1;
+    ASSERT_TRUE(properties.flags & kVstParameterUsesFloatStep);
+    ASSERT_GT(properties.stepFloat, 0.0f);
+    const int steps = static_cast<int>(1.0f / properties.stepFloat) + 1;
     std::map<float, std::string> points;
     LilvScalePoints* scalePoints = lilv_port_get_scale_points(world.plugin(), p);
     LILV_FOREACH (scale_points, it, scalePoints) {
@@ -139,15 +141,15 @@ TEST_F(BundleTest, OversamplingIsAnIntegerEnumerationWhoseStepsShowAsTheVstDispl
     ASSERT_EQ(points.size(), static_cast<std::size_t>(steps));
     for (int k = 0; k < steps; ++k) {
         ASSERT_EQ(points.count(static_cast<float>(k)), 1u) << k;
-        vst->setParameter(index, static_cast<float>(k) / static_cast<float>(steps - 1));
+        vst->setParameter(index, static_cast<float>(k) * properties.stepFloat);
         EXPECT_EQ(points[static_cast<float>(k)], vst->parameterDisplay(index)) << k;
     }
 
     LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
     lilv_port_get_range(world.plugin(), p, &def, &min, &max);
     ASSERT_TRUE(def && min && max);
-    EXPECT_EQ(lilv_node_as_float(min), properties.minInteger);
-    EXPECT_EQ(lilv_node_as_float(max), properties.maxInteger);
+    EXPECT_EQ(lilv_node_as_float(min), 0.0f);
+    EXPECT_EQ(lilv_node_as_float(max), static_cast<float>(steps - 1));
     // The default step shows what a fresh VST instance shows.
     auto fresh = std::make_unique<vsthost::HostedPlugin>(*module);
     EXPECT_EQ(points[lilv_node_as_float(def)], fresh->parameterDisplay(index));
