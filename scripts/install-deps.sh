@@ -21,6 +21,7 @@ if [ "$profile" = all ]; then
              xvfb xauth libxtst-dev x11-utils wine wine64 dpf-plugins-vst
              patchelf qemu-user  # these two for the private 32-bit Wine (scripts/wine32-sysroot.sh)
              lilv-utils jalv jackd2 serdi imagemagick xdotool ardour python3-numpy  # LV2 hosts for scripts/lv2-hosts.sh (numpy lines up their output)
+             strace  # the renderer test that watches its file be synced before the rename
              clang libclang-rt-14-dev)  # libFuzzer and the sanitizer runtimes for the fuzz targets
 fi
 
