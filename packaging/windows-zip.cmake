@@ -1,0 +1,15 @@
+# CPack configuration of the Windows zip: both DLLs, each in a folder of its width, with the
+# README, the licence, the change list and the third-party list. scripts/package.sh passes the
+# two cross builds and the version:
+#   cpack --config packaging/windows-zip.cmake -D QUARVINE_WIN32_BUILD=... -D QUARVINE_WIN64_BUILD=...
+#         -D QUARVINE_VERSION=...
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME quarvine)
+set(CPACK_PACKAGE_VENDOR Orn)
+set(CPACK_PACKAGE_VERSION ${QUARVINE_VERSION})
+set(CPACK_PACKAGE_FILE_NAME quarvine-${QUARVINE_VERSION}-windows)
+set(CPACK_INSTALL_CMAKE_PROJECTS
+    "${QUARVINE_WIN32_BUILD};Quarvine;plugins;/32-bit"
+    "${QUARVINE_WIN64_BUILD};Quarvine;plugins;/64-bit"
+    "${QUARVINE_WIN64_BUILD};Quarvine;docs;/")
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/clamp-times.cmake)
