@@ -1,8 +1,12 @@
 # CPack configuration of the Windows zip: both DLLs, each in a folder of its width, with the
-# README, the licence, the change list and the third-party list. scripts/package.sh passes the
-# two cross builds and the version:
-#   cpack --config packaging/windows-zip.cmake -D QUARVINE_WIN32_BUILD=... -D QUARVINE_WIN64_BUILD=...
-#         -D QUARVINE_VERSION=...
+# README, the licence, the change list and the third-party list. scripts/package.sh names the
+# two cross builds in the environment (cpack reads a config before its -D values):
+#   QUARVINE_WIN32_BUILD=... QUARVINE_WIN64_BUILD=... cpack --config packaging/windows-zip.cmake
+set(QUARVINE_WIN32_BUILD $ENV{QUARVINE_WIN32_BUILD})
+set(QUARVINE_WIN64_BUILD $ENV{QUARVINE_WIN64_BUILD})
+# The version is the cross builds' project version, set in one place.
+file(STRINGS ${QUARVINE_WIN64_BUILD}/CMakeCache.txt QUARVINE_VERSION REGEX "^CMAKE_PROJECT_VERSION:")
+string(REGEX REPLACE "^[^=]*=" "" QUARVINE_VERSION "${QUARVINE_VERSION}")
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME quarvine)
 set(CPACK_PACKAGE_VENDOR Orn)

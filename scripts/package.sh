@@ -43,8 +43,8 @@ build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUARVINE_TOOLS
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$work/linux/CMakeCache.txt")
 (cd "$work/linux" && cpack -G DEB -B "$work/packages" && cpack -G TGZ -B "$work/packages") >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log"; exit 1; }
-(cd "$work" && cpack --config src/packaging/windows-zip.cmake -B "$work/packages" -D QUARVINE_VERSION="$version" \
-  -D QUARVINE_WIN32_BUILD="$work/win32" -D QUARVINE_WIN64_BUILD="$work/win64") >>"$work/cpack.log" 2>&1 ||
+(cd "$work" && QUARVINE_WIN32_BUILD="$work/win32" QUARVINE_WIN64_BUILD="$work/win64" \
+  cpack --config src/packaging/windows-zip.cmake -B "$work/packages") >>"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log"; exit 1; }
 
 made=("quarvine_${version}_amd64.deb" "quarvine-$version-linux-x86_64.tar.gz" "quarvine-$version-windows.zip")
