@@ -10,6 +10,7 @@ string(REGEX REPLACE "^[^=]*=" "" QUARVINE_VERSION "${QUARVINE_VERSION}")
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME quarvine)
 set(CPACK_PACKAGE_VENDOR Orn)
+set(CPACK_PACKAGE_DESCRIPTION "Quarvine, a valve guitar-amplifier simulation: the VST 2.4 plug-in for 32-bit and 64-bit Windows hosts")
 set(CPACK_PACKAGE_VERSION ${QUARVINE_VERSION})
 set(CPACK_PACKAGE_FILE_NAME quarvine-${QUARVINE_VERSION}-windows)
 set(CPACK_INSTALL_CMAKE_PROJECTS
