@@ -17,11 +17,11 @@ set(CPACK_PACKAGE_VENDOR Orn)
 set(CPACK_PACKAGE_CONTACT ${QUARVINE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "valve guitar-amplifier simulation (VST 2.4 and LV2 plug-in)")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Quarvine simulates a valve guitar amplifier: three triode gain stages, a drive
-network, a passive Bass/Middle/Treble tone stack and an output stage, run at two,
-four or eight times the host's rate. It loads into audio workstations as a VST 2.4
-plug-in and as an LV2 plug-in, each with an editor of six knobs and an
-oversampling switch.
+    "Quarvine simulates a valve guitar amplifier: three triode gain stages, a
+drive network, a passive Bass/Middle/Treble tone stack and an output stage,
+run at two, four or eight times the host's rate. It loads into audio
+workstations as a VST 2.4 plug-in and as an LV2 plug-in, each with an editor
+of six knobs and an oversampling switch.
 .
 This package also holds quarvine-render, which plays sound files through the
 amplifier, and quarvine-validate, which checks any VST 2.4 plug-in from the
