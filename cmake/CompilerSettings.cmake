@@ -25,6 +25,13 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
   target_compile_options(quarvine_numerics INTERFACE -msse2 -mfpmath=sse)
 endif()
 
+# Reproducible binaries: no build folder in the debug information or assertion texts, and no link
+# time stamp in the Windows DLLs, so that two builds of one commit are the same bytes.
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+if(WIN32)
+  add_link_options(-Wl,--no-insert-timestamp)
+endif()
+
 if(WIN32)
   # The plug-in must need nothing beside itself.
   set(QUARVINE_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)

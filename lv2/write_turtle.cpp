@@ -4,6 +4,8 @@
 #include "effect/parameter_table.h"
 #include "lv2/port_map.h"
 
+#include <quarvine_version.h>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -15,6 +17,7 @@ using namespace quarvine;
 using namespace quarvine::lv2;
 
 const char* const kPrefixes = "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+                              "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
                               "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
                               "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
                               "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
@@ -76,10 +79,14 @@ std::string description()
     std::ostringstream out;
     out << kPrefixes;
     out << "<" << kPluginUri << ">\n"
-        << "    a lv2:Plugin , lv2:SimulatorPlugin ;\n"
+        << "    a lv2:Plugin , lv2:SimulatorPlugin , doap:Project ;\n"
         << "    doap:name \"Quarvine\" ;\n"
-        << "    doap:maintainer [ doap:name \"Orn\" ] ;\n"
-        << "    lv2:minorVersion 0 ;\n    lv2:microVersion 0 ;\n"
+        << "    doap:license <http://spdx.org/licenses/GPL-3.0-or-later> ;\n"
+        << "    doap:maintainer [ a foaf:Person ; foaf:name \"Orn\" ] ;\n"
+        // The release's minor and micro version; the major one is in the URI. An even minor
+        // version is a stable release to LV2 hosts, 0 an experimental one they may hide.
+        << "    lv2:minorVersion " << QUARVINE_VERSION_MINOR << " ;\n    lv2:microVersion " << QUARVINE_VERSION_PATCH
+        << " ;\n"
         // run allocates nothing, takes no lock and makes no system call.
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
         << "    ui:ui <" << kUiUri << "> ;\n"

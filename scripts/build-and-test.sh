@@ -9,6 +9,8 @@
 #   with the fast chain's plain (non-SIMD) forms
 #   64-bit and 32-bit Windows DLLs cross-built and inspected, each with its tests and the demo
 #   phrase run under Wine of its own width (the 32-bit Wine from a private i386 tree)
+#   the packages made (scripts/package.sh), the Debian package installed, checked as a host would
+#   and removed (scripts/check-packages.sh)
 # Usage: scripts/build-and-test.sh [all|native|windows]   (default all; windows builds of the
 #   native products only the renderer that the demo-phrase comparison needs)
 set -uo pipefail
@@ -129,6 +131,9 @@ if [ $release_rc -eq 0 ]; then
     timeout -k 10 600 scripts/lv2-hosts.sh "$out/release" $host
     record "quarvine.lv2 in $host" $?
   done
+  step "LV2 bundle's Turtle in lv2_validate (the LV2 specifications' own rules)"
+  lv2_validate "$out/release/quarvine.lv2"/*.ttl 2>&1 | grep -v '^Skipping file\|^Reading\|^Validating'
+  record "quarvine.lv2 in lv2_validate" "${PIPESTATUS[0]}"
 fi
 
 fi
@@ -229,6 +234,11 @@ if cross_build win32 mingw-w64-i686.cmake i386; then
       record "demo phrase: 32-bit DLL equals native within 1e-6 ($way)" $?
     fi
   fi
+fi
+if [ "$stages" = all ]; then
+  step "Packages: Debian package, Linux tarball, Windows zip; the Debian package installed, checked and removed"
+  scripts/package.sh "$out/dist" && DISPLAY=$display scripts/check-packages.sh "$out/dist" "$out"
+  record "packages made, installed as a user would, checked and removed" $?
 fi
 stop_display
 finish

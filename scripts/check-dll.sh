@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Inspects a cross-built quarvine.dll: machine type, the two entry names at one address,
-# the bitmap resources, and no dependency beyond the system's own DLLs.
+# the bitmap resources, the version resource (product, company and the build's version, read
+# from the CMakeCache.txt beside the DLL) and no dependency beyond the system's own DLLs.
 # Usage: scripts/check-dll.sh DLL i386|x86-64
 set -euo pipefail
 dll=$1
@@ -33,11 +34,17 @@ done < <(awk '/DLL Name:/ { print $3 }' <<<"$headers")
 
 if [ "${CHECK_RESOURCES:-1}" = 1 ]; then
   # The editor's bitmaps, read from the .rsrc directory of the PE file itself.
-  bitmaps=$(python3 "$(dirname "$0")/pe_bitmaps.py" "$dll" 2>&1) || fail "resource directory unreadable: $bitmaps"
+  bitmaps=$(python3 "$(dirname "$0")/pe_resources.py" "$dll" 2>&1) || fail "resource directory unreadable: $bitmaps"
   for expected in "101 680 120 24" "102 50 12800 8" "103 90 54 24"; do
     id=${expected%% *}
     if grep -qx "$expected" <<<"$bitmaps"; then pass "bitmap resource $id is ${expected#* } (width height bits)"
     else fail "bitmap resource $id missing or wrong: $(grep "^$id " <<<"$bitmaps" || echo absent)"; fi
+  done
+  # What the file's properties show.
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$(dirname "$dll")/CMakeCache.txt" 2>/dev/null)
+  for expected in "ProductName Quarvine" "CompanyName Orn" ${version:+"ProductVersion $version" "FileVersion $version"}; do
+    if grep -qx "version $expected" <<<"$bitmaps"; then pass "version resource: $expected"
+    else fail "version resource lacks $expected: $(grep '^version ' <<<"$bitmaps" | tr '\n' ';')"; fi
   done
 fi
 

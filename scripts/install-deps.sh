@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what this machine is missing for building and testing Quarvine (Debian packages).
-# Usage: scripts/install-deps.sh [demo|bench|all]
-#   demo:  only what the native renderer needs
+# Usage: scripts/install-deps.sh [demo|package|bench|all]
+#   demo:    what the native products need (the plug-ins, the LV2 bundle and the tools)
+#   package: those, the Windows cross compilers and what scripts/package.sh packs and checks with
 #   bench: the renderer's packages, Google Benchmark, the peer plug-ins the benchmarks compare with,
 #          FFTW and matplotlib for the sound report
 #   all:   everything for building and testing every product, the benchmarks included
@@ -9,6 +10,13 @@ set -euo pipefail
 
 profile=${1:-all}
 packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev lv2-dev)
+cross_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
+# CPack's Debian generator computes the dependencies with dpkg-shlibdeps (dpkg-dev); the Debian
+# changelog is written by a Python script; lintian checks the package.
+package_packages=("${cross_packages[@]}" git dpkg-dev python3 lintian)
+if [ "$profile" = package ] || [ "$profile" = all ]; then
+  packages+=("${package_packages[@]}")
+fi
 # Peers for the speed comparison: guitarix's gx_amp (LV2, loaded through lilv) and ZamTube (VST 2).
 # FFTW and matplotlib for the sound report and its aliasing plot (scripts/sound-report.sh).
 bench_packages=(libbenchmark-dev liblilv-dev guitarix-lv2 zam-plugins libfftw3-dev python3-matplotlib)
@@ -17,10 +25,10 @@ if [ "$profile" = bench ] || [ "$profile" = all ]; then
 fi
 if [ "$profile" = all ]; then
   packages+=(libgtest-dev libgmock-dev googletest
-             g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
              xvfb xauth libxtst-dev x11-utils wine wine64 dpf-plugins-vst
              patchelf qemu-user  # these two for the private 32-bit Wine (scripts/wine32-sysroot.sh)
              lilv-utils jalv jackd2 serdi imagemagick xdotool ardour python3-numpy  # LV2 hosts for scripts/lv2-hosts.sh (numpy lines up their output)
+             sordi  # sord_validate, which lv2_validate runs on the bundle's Turtle
              strace  # the renderer test that watches its file be synced before the rename
              clang libclang-rt-14-dev)  # libFuzzer and the sanitizer runtimes for the fuzz targets
 fi

@@ -3,15 +3,14 @@
 #include "demo_phrase.h"
 
 #include <CLI/CLI.hpp>
+#include <quarvine_version.h>
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
-
-#ifndef QUARVINE_DEFAULT_PLUGIN
-#define QUARVINE_DEFAULT_PLUGIN "libquarvine.so"
-#endif
+#include <vector>
 
 namespace render {
 
@@ -20,6 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kDemoOutput = "quarvine-demo.wav";
+constexpr const char* kModuleName = "libquarvine.so";
 
 // INDEX=VALUE with VALUE in [0, 1].
 std::string parseParameter(const std::string& text, std::pair<int, float>& parsed)
@@ -47,18 +47,23 @@ std::string parseParameter(const std::string& text, std::pair<int, float>& parse
 
 std::string defaultPluginPath()
 {
-    // The renderer sits in <build>/tools/render/, the module at <build>/.
+    // Installed under a prefix the module is in <prefix>/lib/vst/ beside <prefix>/bin/; in the
+    // build folder the renderer is in <build>/tools/render/ and the module in <build>/; a user's
+    // own install puts the module in ~/.vst/.
     std::error_code error;
+    std::vector<fs::path> candidates;
     fs::path self = fs::read_symlink("/proc/self/exe", error);
     if (!error) {
-        fs::path candidate = self.parent_path().parent_path().parent_path() / "libquarvine.so";
-        if (fs::exists(candidate, error))
-            return candidate.string();
-        candidate = self.parent_path() / "libquarvine.so";
-        if (fs::exists(candidate, error))
-            return candidate.string();
+        candidates.push_back(self.parent_path().parent_path() / "lib" / "vst" / kModuleName);
+        candidates.push_back(self.parent_path().parent_path().parent_path() / kModuleName);
+        candidates.push_back(self.parent_path() / kModuleName);
     }
-    return QUARVINE_DEFAULT_PLUGIN;
+    if (const char* home = std::getenv("HOME"); home && *home)
+        candidates.push_back(fs::path(home) / ".vst" / kModuleName);
+    for (const auto& candidate : candidates)
+        if (fs::is_regular_file(candidate, error))
+            return candidate.string();
+    return kModuleName; // left to the library search path
 }
 
 std::optional<int> parseOptions(int argc, char** argv, Options& options)
@@ -69,6 +74,7 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options)
                      ".\nEvery channel runs through its own instance at the file's sample rate; the output "
                      "format follows OUT's extension (.wav is 32-bit float).",
                  "quarvine-render"};
+    app.set_version_flag("--version", "quarvine-render " QUARVINE_VERSION, "Print the version and exit");
     app.add_option("IN", options.input, "Input sound file (any format libsndfile reads); omit for the demo");
     app.add_option("OUT", options.output, "Output sound file")->option_text("FILE");
     app.add_option("-o,--out", options.output, "Output sound file (same as OUT)");
@@ -98,6 +104,8 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options)
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
         return app.exit(help);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
     } catch (const CLI::ParseError& error) {
         std::cerr << "quarvine-render: " << error.what() << " (see --help)\n";
         return 2;

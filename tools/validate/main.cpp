@@ -3,6 +3,7 @@
 #include "validator.h"
 
 #include <CLI/CLI.hpp>
+#include <quarvine_version.h>
 
 #include <algorithm>
 #include <cfenv>
@@ -57,6 +58,7 @@ int main(int argc, char** argv)
                  "editor and real-time safety. Host-contract faults fail a test; advice warns. Exit status 0 "
                  "when no test failed, 1 when one did, 2 on a usage error.",
                  "quarvine-validate"};
+    app.set_version_flag("--version", "quarvine-validate " QUARVINE_VERSION, "Print the version and exit");
     app.add_option("PATH", settings.path, "The plug-in module (.so)")->required();
     app.add_option("--strictness", settings.strictness, "Amount of work, 1 (quick) to 10 (thorough); default 5")
         ->check(CLI::Range(1, 10));
@@ -76,6 +78,8 @@ int main(int argc, char** argv)
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
         return app.exit(help);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
     } catch (const CLI::ParseError& error) {
         std::cerr << "quarvine-validate: " << error.what() << " (see --help)\n";
         return 2;
