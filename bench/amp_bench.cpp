@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of the amplifier per input sample, reported as ns_per_sample and as the multiple of real
 // time at 44.1 kHz (x_realtime), plus the cost of creating an effect. The effect runs the fast
 // chain on the fastest build this processor has; each build and the exact chain are also measured

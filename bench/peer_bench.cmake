@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Quarvine beside free full-amp peers (gx_amp through lilv, ZamTube through our host library);
 # built when lilv is found and the host library is part of the build.
 find_package(PkgConfig QUIET)

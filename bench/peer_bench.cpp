@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Quarvine beside two free full-amp peers, in one process, on the same input: the plucked-string
 // demo phrase at 44.1 kHz in blocks of 512. Quarvine and the VST 2 peer (ZamTube) load through our
 // host library, the LV2 peer (guitarix's gx_amp) through lilv, each with its default settings.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Plots the sound report's aliasing figures: dBc against the test tone's frequency, one line per
 oversampling factor and setting.
 

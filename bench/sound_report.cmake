@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # quarvine-sound-report: aliasing, control noise and the oversampling switch of any VST 2.4 amp,
 # measured through our host library; spectra through FFTW.
 find_package(PkgConfig QUIET)

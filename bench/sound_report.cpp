@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quarvine-sound-report: how the amp sounds where numbers can tell: aliasing and distortion of
 // steady tones at each oversampling factor, clicks and zipper noise when knobs step or sweep, and
 // the oversampling switch while a tone plays. Loads any VST 2.4 module through the project's host

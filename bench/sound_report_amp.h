@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in under measurement: a loaded VST 2.4 module that plays whole signals through fresh
 // instances at 44.1 kHz in blocks of 512, with a hook at every block boundary for automation.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report's three measurements, each with its table: aliasing and distortion of steady tones,
 // clicks and zipper noise from knob steps and sweeps, and the oversampling switch while playing.
 #pragma once

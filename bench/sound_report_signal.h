@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test tones and the time-domain measures of the report.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Power spectra through FFTW, and the energy sums the report is made of.
 #pragma once
 

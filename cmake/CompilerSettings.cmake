@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Warnings for our own code, sanitizers when asked, and the numerics the model relies on.
 add_library(quarvine_warnings INTERFACE)
 target_compile_options(quarvine_warnings INTERFACE -Wall -Wextra)

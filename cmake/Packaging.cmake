@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What a user reads beside the plug-ins, and the packages CPack makes (scripts/package.sh):
 # a Debian package and a tarball of the Linux products. Components let a packager take the
 # plug-ins alone: plugins (the VST module and the LV2 bundle), tools (renderer, validator and

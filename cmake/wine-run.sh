@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a cross-built Windows program under the 64-bit Wine loader with the project's own prefix,
 # created on first use. CTest and test discovery call this as the cross-compiling emulator.
 here=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a cross-built 32-bit Windows program under the 32-bit Wine loader of the private i386 tree
 # that scripts/wine32-sysroot.sh prepares, in the project's own Wine prefix (the one the 64-bit
 # loader uses too). CTest calls this as the i686 build's cross-compiling emulator.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The values the signal chain reads from the effect. Written from any host thread, read by the
 // audio thread: atomics with relaxed order cost a plain store and load, without a data race.
 #pragma once

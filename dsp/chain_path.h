@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which build of the fast chain runs: the SSE2 baseline every x86 processor has, the build for
 // processors with AVX2 and FMA, or the one that adds AVX-512 (twice the registers, which the
 // chain's many coefficients fill). Chosen from the processor's features when a model is made.

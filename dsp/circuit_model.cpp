@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dsp/circuit_model.h"
 #include "dsp/half_band_design.h"
 

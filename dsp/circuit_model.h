@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier's circuit model: every block, built from component values and the rate.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Controls that glide: a new value is reached along a straight ramp of kGlideSeconds instead of on
 // the next sample. Master and Volume follow the ramp frame by frame; the two control-driven
 // networks (Drive, and Bass/Middle/Treble) take the ramp's value every kNetworkUpdateFrames frames,

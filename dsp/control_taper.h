@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cubic law of the Master, Drive and Bass potentiometers: the level the circuit sees at a knob
 // position, and the position that gives a level. The effect clamps the law's output to the range
 // the model expects; the glide moves these three controls along the knob's travel, where a host's

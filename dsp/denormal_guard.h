@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Flush-to-zero and denormals-are-zero for the lifetime of the guard, then the caller's mode again.
 // Decaying filter tails would otherwise run into denormal numbers, which are very slow on x86.
 #pragma once

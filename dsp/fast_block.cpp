@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast chain's driver: picks the kernel build, runs the block in chunks, recovers from
 // non-finite values exactly as the exact chain does, and sleeps through settled silence.
 #include "dsp/circuit_model.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast chain over one chunk. Same circuit, same stages as the exact chain, arranged for speed:
 //  - the input is upsampled for the whole chunk first, and downsampled at the end, the two
 //    allpass chains of each half-band filter side by side in one SSE2 register;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast chain over one chunk of frames, built once per instruction set. The driver (fast_block.cpp)
 // picks the build, handles silence, bad values and the output; the kernel only runs the circuit.
 #pragma once

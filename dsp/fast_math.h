@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arithmetic helpers of the fast chain: a multiply-add that fuses where the build has FMA, Estrin's
 // scheme for polynomials, and an inline exp accurate to a few units in the last place.
 #pragma once

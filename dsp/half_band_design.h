@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Coefficients of a polyphase IIR half-band low-pass from its transition band, by the elliptic
 // design of Valenzuela and Constantinides ("Digital signal processing schemes for efficient
 // interpolation and decimation", IEE Proc. G 130(6), 1983).

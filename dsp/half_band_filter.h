@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Polyphase IIR half-band filters: two chains of first-order allpass sections. Section j belongs
 // to chain j % 2; the chain outputs are the two polyphase components of a half-band low-pass.
 // The first doubling uses twelve sections (a narrow transition just below the host's Nyquist

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "dsp/input_network.h"
 
 #include "dsp/tone_stack.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drive network between the first two triode stages: coupling capacitor, grid leak, bypassed
 // series resistor, the drive pot with a bright capacitor across its upper leg, and a series
 // resistor into a small shunt capacitance. Its discretised coefficients are stored split by power

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Changing the oversampling while audio runs rebuilds the circuit for the new rate, which restarts
 // every state at its bias point. The output fades through silence around the rebuild: a
 // raised-cosine fade out of kSwitchFadeSeconds with the old model, the rebuild, and a fade in as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exact per-sample chain: upsample, 17 stages on both sub-samples in time order, downsample,
 // Volume; every operation in its stated order. The fast chain is tested against it.
 #include "dsp/circuit_model.h"

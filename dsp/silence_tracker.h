@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the fast chain remembers about silence: once the input has been digital silence and the
 // model's state has stopped moving, the chain sleeps (skips its work) until sound or a control
 // change arrives. The state it wakes with is the settled state it fell asleep in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small linear sections of the chain: first-order high- and low-pass, the first-order shelf and
 // the biquad. Each record has a set-up function (component values and rate) and an inline step.
 #pragma once

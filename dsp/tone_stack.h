@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The passive treble/middle/bass tone-stack network with its fixed treble-cut branch and load.
 // Its 4th-order transfer function has coefficients that are polynomials in the four control
 // positions; the builder reduces the network to the 135 term coefficients once, and the run-time

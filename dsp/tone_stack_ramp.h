@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // While Bass, Middle or Treble glide, the tone stack's coefficients move sub-sample by sub-sample
 // along a straight line from the set for one network update point to the set for the next: a
 // recursive filter whose coefficients jumped every few hundred microseconds would whine at the

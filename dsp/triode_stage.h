@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Common-cathode triode gain stage: a load-line model in which one rational fit stands for the
 // valve and its plate resistor (plate-to-cathode voltage as a function of grid-to-cathode voltage),
 // with grid conduction through the grid source resistance and a bypassed cathode resistor.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The VST editor base: holds the frame, throttles idle work, and owns the parameters for a
 // panel by passing its edits and their brackets to the host as automation.
 #pragma once

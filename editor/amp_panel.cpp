@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/amp_panel.h"
 
 #include "gui/canimknob.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier's panel: the background with six film-strip knobs and the oversampling switch in
 // the name plate, one control per parameter. It knows no plug-in format: it reads and edits the
 // parameters through its owner, which each format's editor provides.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the amplifier's panel needs from the plug-in that shows it, whatever its format: the
 // parameter values, a user's edit passed on as automation, and (through the frame owner) the
 // brackets around a drag, the idle pass of a drag, the knob mode and window sizing. Values are

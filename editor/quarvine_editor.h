@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier's editor for VST hosts: the panel, shown through the VST editor base.
 #pragma once
 

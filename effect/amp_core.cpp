@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "effect/amp_core.h"
 
 #include "effect/oversampling_choice.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier behind a plug-in format: parameter values in, the circuit model driven with them.
 // The VST effect and the LV2 plug-in both wrap one, so that they sound the same by construction.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Oversampling parameter: three positions on the host's 0..1 range, 2x (today's chain, the
 // default), 4x and 8x.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier's parameters as every plug-in format presents them: index, name, default. All
 // run from 0 to 1 on the host's side; the formats differ only in how they label them.
 #pragma once

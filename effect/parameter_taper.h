@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cubic taper of Master, Drive and Bass, clamped to the range the circuit model expects.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier effect: identity, six parameters, and the processing entries into the model.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A knob drawn from a vertical film strip: one frame per step, redrawn only when its handle moves.
 #pragma once
 

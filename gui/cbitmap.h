@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture from the module's resources, drawn opaque, with a transparent colour, or blended.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A view with a value and a range, a default, a tag, a listener, and edit bracketing.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a control tells about itself: value changes, and modifier clicks before it handles them.
 #pragma once
 

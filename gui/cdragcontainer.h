@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a drag-and-drop carries into the view tree.
 #pragma once
 

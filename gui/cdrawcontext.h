@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A drawing target bound to a platform device, a window and a frame: offset, clip, pen, brush,
 // font, and the live mouse-button state.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What behaves the same on every backend: a state setter that is given the value it already
 // holds changes nothing, so no platform object is made for it; outlines are four lines.
 #include "gui/cdrawcontext.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform's drop target of one frame; it hands drag events to the frame's view tree.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame's logic that does not depend on the platform; window services live in the backend.
 #include "gui/cframe.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The root of the editor's view tree and the owner of its platform window.
 #pragma once
 

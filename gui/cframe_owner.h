@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a frame needs from the editor that owns it. The toolkit knows nothing of plug-ins: the
 // plug-in's editor implements this to run its idle pass, bracket knob edits towards the host,
 // share the module's knob mode and ask the host for a new window size.

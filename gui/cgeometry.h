@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Points, rectangles and colours of the view tree. Drawing covers left..right-1 and top..bottom-1;
 // mouse hit tests count all four edges as inside.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A rotary control: angular geometry, the modal drag loop (circular or linear), wheel and keys.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A draw context on a memory bitmap of its own: the backing buffer of a container.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared ownership for views, bitmaps and draw contexts: the creator holds the first reference.
 #pragma once
 

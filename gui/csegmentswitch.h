@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A row of equal segments, one of them selected, drawn from a vertical film strip with one frame
 // per segment. A click picks the segment under the pointer; the wheel steps to a neighbour.
 #pragma once

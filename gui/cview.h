@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A rectangle of the editor with an optional background, a dirty flag and default input answers.
 #pragma once
 

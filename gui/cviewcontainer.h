@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A view with ordered children: draws them through an offscreen buffer with clipping, redraws
 // only what is dirty, and routes input to the right child. Later children are on top.
 #pragma once

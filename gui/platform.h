@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few live services the view tree and the editor take from the platform: clock, sleep,
 // cursor, buttons and the one pending repaint that a knob drag lets through.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The VST 2.4 effect record and the constants that cross the host boundary.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VST 2.x records that cross the host boundary by pointer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Host-facing editor base: knows its effect and the parent window the host handed over.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base class of every effect: owns the host record, answers opcodes 0 to 24 and calls the host.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The VST 2.x layer: opcodes 25 to 79, host queries and speaker arrangements.
 #pragma once
 

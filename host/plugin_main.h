@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Creates the effect for a host: asks the host's version first, answers null on failure.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The module's exported entry points. This file is linked only into the plug-in binaries.
 #include "host/module_instance.h"
 #include "host/plugin_main.h"

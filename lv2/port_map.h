@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 ports: one control port per parameter at the parameter's own index, then the audio
 // input and output. Knob ports carry the parameter value itself (0 to 1); the Oversampling port
 // carries its switch position (0, 1, 2 for 2x, 4x, 8x), the steps the VST parameter announces at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 plug-in: the amplifier core behind the LV2 port interface. Control ports are read at
 // the start of every run, like a VST host's parameter calls before a block, so that the same
 // values at the same block boundaries give the same samples.

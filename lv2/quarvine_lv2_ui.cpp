@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 X11 UI: the amplifier's panel in the host's parent window. Edits go out through the
 // host's write function in the ports' units, and port events move the controls. The host's idle
 // calls read the window's events; a knob drag reads them in its own loop and calls back here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the bundle's manifest.ttl and quarvine.ttl from the parameter table, at build time, so
 // that the ports cannot drift from the parameters.
 // Usage: quarvine-lv2-turtle OUTPUT-FOLDER PLUGIN-LIBRARY UI-LIBRARY

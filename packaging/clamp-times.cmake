@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by cpack after it has staged the files and before it packs them: every staged file and
 # folder takes the commit's time (SOURCE_DATE_EPOCH), so that two packagings of one commit are
 # the same bytes.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Read by cpack once per generator. The Debian package is one package of all the components,
 # its own copyright and changelog among them; the tarball has no use for those two.
 if(CPACK_GENERATOR STREQUAL "DEB")

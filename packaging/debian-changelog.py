@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the Debian changelog of the package from CHANGELOG.md, so that the project's own
 change list stays the one text to edit. Each "## VERSION (YYYY-MM-DD)" section becomes an entry;
 its paragraphs and list items become the entry's items.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CPack configuration of the Windows zip: both DLLs, each in a folder of its width, with the
 # README, the licence, the change list and the third-party list. scripts/package.sh names the
 # two cross builds in the environment (cpack reads a config before its -D values):

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the editor's bitmaps: the panel (101), the knob film strip (102) and the oversampling
 switch's strip (103).
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes a C++ source holding the given BMP files as byte arrays, keyed by resource id.
 # Usage: cmake -DOUTPUT=file.cpp -DRESOURCES="101=path;102=path" -P embed_bitmaps.cmake
 set(body "// Generated from the resource bitmaps at build time; do not edit.\n#include \"resources/embedded_resources.h\"\n\n#include <cstddef>\n\nnamespace quarvine::resources {\n\nnamespace {\n\n")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The module's bitmap resources, compiled into the binary from the BMP files of this directory.
 #pragma once
 

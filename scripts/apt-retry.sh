@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the scripts that fetch Debian packages: apt calls that survive a mirror caught in
 # the middle of a sync. A mirror that is syncing answers some index or package with the wrong
 # size or hash for a minute or two ("File has unexpected size ... Mirror sync in progress?");

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds every product and runs every test:
 #   native build with AddressSanitizer and UndefinedBehaviorSanitizer: all unit and module tests
 #   native build with ThreadSanitizer: the threading tests

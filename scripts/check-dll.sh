@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Inspects a cross-built quarvine.dll: machine type, the two entry names at one address,
 # the bitmap resources, the version resource (product, company and the build's version, read
 # from the CMakeCache.txt beside the DLL) and no dependency beyond the system's own DLLs.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that the instruction-set builds of the fast chain's kernel share no code: the linker keeps
 # one copy of a weak function for the whole program, so a copy compiled for AVX-512 could end up
 # behind the baseline path and crash older processors. Fails when a weak (or unique) function is

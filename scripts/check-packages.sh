@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the packages scripts/package.sh made as a user and a host would: the Windows zip holds
 # the very DLLs the Windows tests ran (when their build folder is given); the Debian package
 # installs with apt-get, after which LV2 hosts find the plug-in, the validator passes the VST

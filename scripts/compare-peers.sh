@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures Quarvine beside two free full-amp plug-ins, gx_amp (guitarix, LV2) and ZamTube
 # (zam-plugins, VST 2), in one process on the plucked-string demo phrase at 44.1 kHz, blocks of 512,
 # and prints ns per sample and the ratios. Installs what is missing and builds the release plug-in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what this machine is missing for building and testing Quarvine (Debian packages).
 # Usage: scripts/install-deps.sh [demo|package|bench|all]
 #   demo:    what the native products need (the plug-ins, the LV2 bundle and the tools)

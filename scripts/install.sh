@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds the release, installs Quarvine where hosts look for it and
 # renders the demo phrase through the installed plug-in as the proof (quarvine-demo.wav and the
 # dry quarvine-demo-dry.wav in the repository folder).
@@ -19,7 +20,7 @@ for arg in "$@"; do
   case "$arg" in
     --system) system=1 ;;
     --uninstall) uninstall=1 ;;
-    -h|--help) sed -n '2,12p' "$0" | cut -c3-; exit 0 ;;
+    -h|--help) sed -n '3,13p' "$0" | cut -c3-; exit 0 ;;
     *) echo "install: unknown option $arg (see --help)" >&2; exit 2 ;;
   esac
 done

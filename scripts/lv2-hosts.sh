@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the LV2 bundle of a build in real LV2 hosts. Every stage installs the bundle by copying it
 # into a fresh LV2 folder, starts what it needs, stops it again (on failure too) and runs under a
 # time limit.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the release packages of the committed tree with CPack, into dist/ (or OUT-DIR):
 #   quarvine_VERSION_amd64.deb            the Debian package (plug-ins in /usr/lib/vst and /usr/lib/lv2)
 #   quarvine-VERSION-linux-x86_64.tar.gz  the same files under a folder of their own

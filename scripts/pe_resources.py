@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Lists the resources of a PE file that the checks read: one line "ID WIDTH HEIGHT BITS" per
 bitmap, and one line "version KEY VALUE" per text of the version resource (its StringFileInfo)."""
 import struct

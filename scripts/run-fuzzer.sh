@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one libFuzzer target of a QUARVINE_FUZZ build for a bounded time, starting from the seeds
 # and kept crash inputs under tests/fuzz/. New corpus entries go to BUILD-DIR/corpus/TARGET (the
 # source tree is not written); a crash, sanitizer report, broken check or hang is written to

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures how the amp sounds where numbers can tell (aliasing and THD at 2x, 4x and 8x
 # oversampling, clicks and zipper noise from knob steps and sweeps, the oversampling switch while
 # a tone plays), prints the tables and plots the aliasing into docs/aliasing.png. Installs what is

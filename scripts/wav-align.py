@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Lines up a host's rendering with a reference before the two are compared sample by sample.
 
 A host may start its output a few frames early or late (latency, a leading offset); the lag is

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prepares a private 32-bit Wine for running the 32-bit DLL and its tests, without installing
 # anything system-wide: the i386 packages of Debian's 32-bit Wine loader (the same version as the
 # installed wine64) and everything they depend on are downloaded with a private apt state and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decodes uncompressed 24-bit and palettised 8-bit BMP files into 32-bit pixels.
 #pragma once
 

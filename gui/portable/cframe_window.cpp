@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window services of the frame on the portable backend: the window is a pixel surface.
 #include "gui/cdrawcontext.h"
 #include "gui/cdroptarget.h"

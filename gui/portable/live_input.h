@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live input of the portable backend: cursor, buttons, clock, sleep and pending repaints.
 // Tests install a scripted provider; a window presenter installs one that reads its display.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Platforms without a window presenter: frames keep their in-memory window only.
 #include "gui/portable/window_presenter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A block of 32-bit pixels (0x00RRGGBB), the device of every portable draw context.
 #pragma once
 

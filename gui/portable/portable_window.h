@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The portable frame window: its pixels, and the window-message entries a presenter (or a test)
 // drives: paint, button press and wheel turn.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clipped pixel operations of the portable backend.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shows a portable frame's pixels in a real window inside the host's and feeds that window's
 // events back to the frame. On Linux this is an X11 child window; elsewhere nothing is shown.
 // Window-system headers stay in the implementation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The X11 presenter: each frame opened inside a host's X window gets its own display
 // connection and a child window of the host's; the frame's pixel surface is put into it, and
 // the window's events are read on the host's idle call and inside a knob drag. No thread of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bitmaps from the module's resources, drawn with GDI.
 #include "gui/cbitmap.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draw contexts on GDI device contexts.
 #include "gui/cdrawcontext.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OLE drag and drop: the frame's drop target and the description of what is dragged.
 #include "gui/cdroptarget.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window services of the frame on Win32: the module's window class, the child window and its
 // procedure, cursors, the resize walk and the window geometry.
 #include "gui/win32/win32_module.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Offscreen contexts: a memory device context with a bitmap compatible with the frame window.
 #include "gui/coffscreencontext.h"
 

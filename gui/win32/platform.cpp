@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live services on Win32: clock, sleep, cursor, buttons and one pending repaint.
 #include "gui/platform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Module-wide state of the Win32 backend, shared by every frame and context of the module.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole chain against an independent model of the circuit (reference_chain), sample by sample.
 #include "dsp/circuit_model.h"
 #include "network_solver.h"

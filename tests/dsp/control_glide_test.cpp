@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Controls that glide and the oversampling switch, through the chain as the effect runs it.
 #include "chain_test_support.h"
 #include "dsp/circuit_model.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast chain against the exact one: every build the processor can run, the demo phrase, the
 // knob extremes and three host rates; sleeping through silence and waking without a seam.
 #include "chain_test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast chain's inline exp against the library's, and its behaviour at the edges the shapers
 // rely on. Built here without FMA, as the baseline build of the chain is.
 #define QUARVINE_FAST_VARIANT exptest

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast chain's recovery from a non-finite result in the middle of a block: the frames before
 // it stand, the bad frame gives 0, and the model carries on from its bias point, exactly as the
 // exact chain does. The chain itself hardly ever gets there, so a kernel that fails on cue stands in.

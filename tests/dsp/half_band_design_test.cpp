@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The half-band design: it gives the first doubling's published coefficients back, and the two
 // further doublings pass the audio band untouched and stop its images by at least 100 dB, their
 // responses computed here from the polyphase form, independently of the running filters.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Nodal analysis of a small linear network at one complex frequency, for checking the coefficient
 // tables against the circuits they stand for by a second, independent method.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An independent model of the amplifier chain, built from the circuit's description alone: its
 // own stages, set-up and order, for comparing the product's chain against sample by sample.
 #pragma once

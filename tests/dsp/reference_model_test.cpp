@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reference chain's parts against the circuit's stated figures, so that the whole-chain
 // comparison rests on a reference that is right on its own.
 #include "network_solver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two control-driven networks of the reference chain, derived from their circuits rather
 // than from coefficient tables: nodal analysis gives the network's response at any s, and the
 // bilinear transform is taken point by point on the unit circle, where an inverse DFT turns it

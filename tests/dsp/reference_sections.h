@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reference chain's small linear sections and its half-band resampler, each set up from its
 // time constant, corner or component values at the model rate.
 #pragma once

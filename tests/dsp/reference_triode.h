@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reference triode gain stage: load-line valve fit, grid conduction through the grid source
 // resistance, bypassed cathode by backward Euler, and the damped bias solve that starts it.
 #pragma once

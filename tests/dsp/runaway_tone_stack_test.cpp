@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A tone control far outside its travel can make the tone stack's recursion unstable. The
 // saturating output stage hides the runaway state, which would then take seconds to decay once
 // the control is back: the amp would stay silent that long. Coming back, the model returns to its

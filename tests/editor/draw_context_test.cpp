@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/cbitmap.h"
 #include "gui/cdrawcontext.h"
 #include "gui/coffscreencontext.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor through the built plug-in module, as a host sees it.
 #include "tools/vsthost/vst_host.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tab navigation out of a nested container: the frame's own advance ends the walk.
 #include "gui/cviewcontainer.h"
 #include "gui/cframe.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/canimknob.h"
 #include "gui/cframe.h"
 #include "gui/portable/portable_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The oversampling switch in the editor: clicks and the wheel pick a position and tell the host
 // inside an edit; what the effect holds, set on any thread, is what the window shows.
 #include "gui/cbitmap.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A view that records what reaches it, and bitmaps of one colour for drawing tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The effect with the editor, created on a host callback that records what it is told.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A live input that tests script: each cursor read moves to the next scripted step, sleeps
 // advance a manual clock, and repaints are counted.
 #pragma once

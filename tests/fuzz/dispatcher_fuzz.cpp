@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in as a host sees it: the module's entry, then opcodes with random indices and values
 // through the record's dispatcher, parameters and audio in between. Every pointer is one the
 // interface allows: text buffers of the documented sizes (on the heap, so that a byte written past

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's event entry points without a display: open and close, presses with scripted
 // drags and modifiers, wheel turns, keys, paints, idle passes and host parameter changes, in
 // random order. The live input is scripted (tests/editor), so the modal drags end and the clock

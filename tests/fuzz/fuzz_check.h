@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A broken promise found by a fuzz target: say which, then abort, so that libFuzzer keeps the input
 // as a crash and the replay program fails.
 #pragma once

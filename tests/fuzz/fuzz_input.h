@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a fuzzer's bytes as a script of choices. An exhausted input reads as zeros, so every
 // prefix of an input is itself a valid script and libFuzzer can shrink inputs freely.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameters, audio and rate changes in random order through the plug-in's record. Promises
 // checked: every output sample is finite whatever comes in (a non-finite value is replaced and
 // the model goes back to its bias point); with every parameter on its travel, the output stays

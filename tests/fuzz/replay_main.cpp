@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target on stored inputs without fuzzing: each argument is a file or a directory of
 // files. Linked instead of libFuzzer where libFuzzer is not available (the gcc builds), so that
 // the kept crash inputs run as ordinary tests everywhere.

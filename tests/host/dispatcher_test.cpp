@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opcode routing of the base and extended dispatchers, seen through a spy effect.
 #include "host/aeffeditor.h"
 #include "host/audioeffectx.h"

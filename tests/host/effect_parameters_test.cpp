@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The effect's identity, parameters, tapers and texts, on the class itself.
 #include "effect/parameter_taper.h"
 #include "effect/quarvine.h"

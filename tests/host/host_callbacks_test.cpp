@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the effect sends to the host, and what it makes of the answers.
 #include "host/audioeffectx.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real plug-in module, loaded and driven the way a host does it.
 #include "vst_host.h"
 

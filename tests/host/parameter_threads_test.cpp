@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameters written from one thread while another processes: run under ThreadSanitizer, which
 // reports any unsynchronised access to the shared fields.
 #include "effect/quarvine.h"

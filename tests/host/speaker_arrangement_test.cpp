@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speaker arrangements: allocation, release, copy and matching.
 #include "host/audioeffectx.h"
 

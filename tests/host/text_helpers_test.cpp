@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number-to-text helpers every effect can use for its displays.
 #include "host/audioeffect.h"
 

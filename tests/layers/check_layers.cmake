@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a source includes a directory its layer may not use, so dependencies keep pointing one
 # way: effect -> editor -> gui -> (host's records), effect -> host, effect -> dsp. The LV2 plug-in
 # sits beside effect: it takes the format-free core and parameter table, never the VST host layer.

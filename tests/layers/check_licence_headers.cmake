@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a source, script or build file lacks the licence line near its top (the first three
 # lines, so that a shebang may come first).
 # Run as: cmake -DSOURCE_DIR=<repository> -P check_licence_headers.cmake

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built bundle loaded with lilv, as an LV2 host loads it, and one instance of the plug-in.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bundle's Turtle, read with lilv, against the VST module's own parameter answers.
 #include "lilv_plugin.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 plug-in, loaded with lilv, against the VST module: the same samples for the same input
 // and the same control values at the same block boundaries, and the LV2 life cycle.
 #include "lilv_plugin.h"

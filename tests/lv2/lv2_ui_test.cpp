@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 UI loaded as a host loads it, in a real X window on a server of each test's own: clicks on the switch reach the host's
 // write function in the port's units (the steps 0 and 2, not the panel's 0 and 1), bracketed by
 // touch, and the host's port events move the switch to the step they carry. (jalv's stage in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # scripts/wine32-sysroot.sh against repositories of our own: a mirror whose index of another
 # suite stays broken is left out, while a package the install needs and cannot get stops the
 # script with one line that names it. Exit 77 (skipped) where wine64 is not installed.

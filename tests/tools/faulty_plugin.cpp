@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small VST 2.4 module with known faults, for checking that the validator finds them: an
 // over-long name for each of its 8 parameters, a gain parameter that lets NaN through, a tone
 // parameter whose bottom end (0, inside the range) gives NaN, a last parameter that crashes on

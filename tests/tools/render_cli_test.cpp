@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quarvine-render as a user runs it: files in, files out, messages and exit status.
 #include "tool_test_support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quarvine-render when things go wrong around it: a full disk, a signal, a crash just after the
 // rename (sync and close come first), OUT naming IN, and the chunked render against one
 // uninterrupted run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host library and the renderer against a VST 2.4 plug-in we did not write.
 #include "tool_test_support.h"
 #include "tools/vsthost/vst_host.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tool_test_support.h"
 
 #include <sndfile.h>

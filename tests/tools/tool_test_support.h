@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Running the command-line tools and reading what they wrote.
 #pragma once
 

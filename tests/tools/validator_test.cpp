@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quarvine-validate against a module with known faults: each fault is found by its test, and
 // the tests the module should pass do pass.
 #include "tool_test_support.h"

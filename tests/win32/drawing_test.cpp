@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GDI draw contexts and bitmaps: the pixel rules of lines, fills, offscreen buffers and the
 // three ways of drawing a bitmap.
 #include "gui_test_support.h"

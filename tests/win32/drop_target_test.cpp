@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OLE drag and drop: item counts of dragged data, the order of drag events at the frame, and the
 // drop target's interfaces.
 #include "gui_test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real quarvine.dll loaded by a host, its editor opened in a window of ours and driven by
 // window messages and real mouse input.
 #include "win32_support.h"

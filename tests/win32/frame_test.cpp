@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame window on Win32: class, messages into the view tree, painting and resizing.
 #include "gui_test_support.h"
 

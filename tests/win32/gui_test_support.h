@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // In-process tests of the Win32 backend: the test program is the module, carrying the bitmaps.
 #pragma once
 

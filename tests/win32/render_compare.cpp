@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the demo phrase through quarvine.dll as the native renderer does (defaults, 44100 Hz,
 // blocks of 512) and compares it sample by sample with the native plug-in's float WAV.
 // Usage: win32_render_compare NATIVE.wav [OUTPUT.f32] [--dry DRY.wav]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the Windows tests: paths, pictures (BMP in, PNG out), window capture, message
 // pumping and real input.
 #pragma once

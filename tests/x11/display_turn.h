@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pointer and the screen belong to the whole display: test programs that ctest runs side by
 // side on one server take turns, one fixture at a time.
 #pragma once

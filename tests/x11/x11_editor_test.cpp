@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor of the loaded module inside a real X window: what the screen shows, a knob drag,
 // wheel turns and a click on the oversampling switch injected with XTest, a host that has no display or destroys its window first, and
 // repeated opening. Every test that needs a display skips without one; run under Xvfb.

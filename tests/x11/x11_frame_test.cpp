@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame's own window in-process: resizing keeps the screen equal to the frame's pixels.
 #include "display_turn.h"
 #include "gui/cframe.h"

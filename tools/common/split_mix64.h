@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SplitMix64: a tiny generator that gives the same numbers on every platform and library,
 // unlike the standard distributions, so that seeded runs repeat exactly.
 #pragma once

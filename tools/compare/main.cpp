@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compares two sound files sample by sample, for checks that run a plug-in in another host
 // against quarvine-render. Exits 0 when the largest difference is within the tolerance, 1 when
 // it is not (or the files differ in rate, channels or length, or hold a non-finite sample where

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens a VST 2.4 module's editor in a window of its own on the X display and writes what the
 // window shows as a binary PPM: the reference picture for checks of the same panel in other
 // hosts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "demo_phrase.h"
 
 #include "tools/common/split_mix64.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A short guitar phrase made by plucked-string synthesis, so the renderer has something to play
 // without an input file: single notes, strummed open chords and palm-muted chugs.
 #pragma once

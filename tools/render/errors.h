@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What can end a render early, each kind with its exit status.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the frames to render come from: a sound file read chunk by chunk, or a signal in memory.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl-C and SIGTERM only record the signal; the render loop looks between chunks, so that the
 // temporary output is removed before the program leaves with 128 + the signal's number.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak and RMS level of a stream, gathered chunk by chunk. Samples that are not finite are
 // counted apart, so that one NaN neither hides the level nor reads as silence.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quarvine-render: plays a sound file (or the built-in guitar phrase) through the plug-in.
 #include "demo_phrase.h"
 #include "errors.h"

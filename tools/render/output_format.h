@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output format, chosen by OUT's extension, and whether it can hold the render: checked
 // before any audio is read, so a long render never ends in a refusal.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks on where the output goes, made before any audio is read.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs audio through a plug-in, chunk by chunk from a source to a writer: one instance per
 // channel, at the source's own sample rate.
 #pragma once

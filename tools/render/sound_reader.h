@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A sound file read chunk by chunk through libsndfile, so memory stays the same for any length.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a sound file under a temporary name beside its target, and renames it into place only
 // once every byte is written, flushed to the disk and closed. Anything less (an error, a signal,
 // an exception) removes the temporary and leaves the target as it was.

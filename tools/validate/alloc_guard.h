@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Counts heap and lock operations made by one thread while it is marked as inside the audio
 // callback. The counting functions replace the C library's for the whole validator process.
 #pragma once

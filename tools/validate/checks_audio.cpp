@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests 2 to 5: processing across rates and block sizes, automation, fuzzed parameter values
 // and bad input samples.
 #include "validator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test 7: the editor opened and closed cold, warm, and while other threads process and automate.
 #include "parent_window.h"
 #include "validator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Part of the processing test: whether the plug-in leaves the host's thread flushing subnormals.
 // Plug-ins switch it on for their own speed; left on, it silently changes the host's arithmetic.
 #include "validator.h"

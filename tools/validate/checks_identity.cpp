@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test 1: the record, and every text the plug-in writes into host buffers.
 #include "validator.h"
 

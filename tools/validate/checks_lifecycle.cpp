@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test 6: switching on and off, rate changes, many instances.
 #include "validator.h"
 

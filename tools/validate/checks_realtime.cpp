@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test 8: processReplacing must not allocate, free or lock.
 #include "alloc_guard.h"
 #include "validator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Running one test: in a child process of its own, so that a crash or hang of the plug-in costs
 // that test only and is reported as its fault, or in this process for a debugger.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quarvine-validate: runs a VST 2.4 module through a battery of host-side tests.
 #include "isolation.h"
 #include "validator.h"

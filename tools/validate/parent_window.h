@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A top-level X11 window for plug-in editors to open inside, as a host gives them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the plug-in validator: the run context, failure reports, audio buffers and
 // the checks every test applies to a plug-in's output.
 #pragma once

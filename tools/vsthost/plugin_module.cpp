@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "vst_host.h"
 
 #if defined(_WIN32)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small VST 2.4 host: loads a module, answers the host callback, records every call, and
 // drives the effect record. Used by the tests, the renderer and the validator.
 #pragma once
