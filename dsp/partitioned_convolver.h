@@ -15,15 +15,19 @@
 
 namespace quarvine {
 
-// How an impulse response is cut up. Both lengths are powers of two, in taps (samples).
+// How an impulse response is cut up. Lengths are powers of two, in taps (samples). The defaults
+// were measured with Eigen's FFT (bench/convolver_bench.cpp), whose transforms cost each stage as
+// much as some 35 products per sample: few stages pay best. A 2048-tap cabinet is then the head
+// and one stage of 15 blocks.
 struct ConvolverLayout {
-    // Taps in direct form: the cost of each output sample, and the size of the smallest FFT block.
-    int headLength = 64;
+    // Taps in direct form: their cost for each output sample, and the smallest FFT block.
+    int headLength = 128;
     // Each stage of FFT blocks is this many times longer than the one before it (a power of two).
-    int growth = 8;
-    // The longest block: the largest FFT is twice this. Longer responses add blocks of this size,
-    // whose products are spread over the samples; the transforms are not (see README).
-    int largestBlock = 8192;
+    int growth = 16;
+    // The longest block (the largest FFT is twice this); 0 picks a sixteenth of the response,
+    // from headLength up to 16384. Longer responses add blocks of this size, whose products are
+    // spread over the samples; their transforms are not (see README).
+    int largestBlock = 0;
 };
 
 class PartitionedConvolver {

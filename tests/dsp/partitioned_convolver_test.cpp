@@ -93,10 +93,11 @@ TEST(PartitionedConvolver, MatchesDirectConvolutionAroundEveryPartitionEdge)
     }
 }
 
-// The default layout: its stage starts at 64, 512 and 4096 taps, and a 2048-tap cabinet.
+// The default layout: around the head's end and a 2048-tap cabinet's (fifteen blocks of 128), and
+// two stages (6000 taps: three blocks of 128, then blocks of 512 from tap 512 on).
 TEST(PartitionedConvolver, DefaultLayoutMatchesDirectConvolution)
 {
-    for (int length : {63, 64, 65, 511, 512, 513, 2048, 4095, 4096, 4097}) {
+    for (int length : {127, 128, 129, 2047, 2048, 2049, 6000}) {
         const std::vector<float> ir = noise(length, 5u + length), x = noise(length + 3000, 9);
         PartitionedConvolver c;
         c.prepare(ir.data(), length);
