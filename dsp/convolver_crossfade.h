@@ -63,8 +63,14 @@ public:
             slot[active.load(std::memory_order_relaxed)].process(in + done, out + done, frames - done);
     }
 
-    // Audio thread: silence the playing convolver's tail.
-    void reset() { slot[active.load(std::memory_order_relaxed)].reset(); }
+    // Audio thread: silence the tails (both during a fade; otherwise the idle one is the loader's).
+    void reset()
+    {
+        const int playing = active.load(std::memory_order_relaxed);
+        slot[playing].reset();
+        if (fading)
+            slot[1 - playing].reset();
+    }
 
 private:
     static constexpr int kChunk = 64;
