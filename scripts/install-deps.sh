@@ -10,7 +10,8 @@
 set -euo pipefail
 
 profile=${1:-all}
-packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev lv2-dev)
+# libeigen3-dev: the header-only FFT of the cabinet convolver (dsp/partitioned_convolver.cpp).
+packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev lv2-dev libeigen3-dev)
 cross_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
 # CPack's Debian generator computes the dependencies with dpkg-shlibdeps (dpkg-dev); the Debian
 # changelog is written by a Python script; lintian checks the package.
@@ -20,7 +21,8 @@ if [ "$profile" = package ] || [ "$profile" = all ]; then
 fi
 # Peers for the speed comparison: guitarix's gx_amp (LV2, loaded through lilv) and ZamTube (VST 2).
 # FFTW and matplotlib for the sound report and its aliasing plot (scripts/sound-report.sh).
-bench_packages=(libbenchmark-dev liblilv-dev guitarix-lv2 zam-plugins libfftw3-dev python3-matplotlib)
+# KISS FFT and FFTW: yardsticks for the convolver's FFT (bench/convolver_bench.cpp).
+bench_packages=(libbenchmark-dev liblilv-dev guitarix-lv2 zam-plugins libfftw3-dev python3-matplotlib libkissfft-dev)
 if [ "$profile" = bench ] || [ "$profile" = all ]; then
   packages+=("${bench_packages[@]}")
 fi

@@ -1,0 +1,20 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The cabinet convolver beside the 2x chain, and the real FFTs it could be built on (Eigen's FFT
+# module, which it uses; KISS FFT's C library and FFTW as yardsticks when installed).
+find_package(Eigen3 3.3 REQUIRED NO_MODULE)
+find_package(PkgConfig QUIET)
+if(PKG_CONFIG_FOUND)
+  pkg_check_modules(CONV_KISSFFT QUIET IMPORTED_TARGET kissfft-float)
+  pkg_check_modules(CONV_FFTW3F QUIET IMPORTED_TARGET fftw3f)
+endif()
+add_executable(quarvine_convolver_bench ${CMAKE_CURRENT_LIST_DIR}/convolver_bench.cpp)
+target_link_libraries(quarvine_convolver_bench PRIVATE benchmark::benchmark quarvine_dsp Eigen3::Eigen quarvine_warnings)
+if(CONV_KISSFFT_FOUND)
+  target_link_libraries(quarvine_convolver_bench PRIVATE PkgConfig::CONV_KISSFFT)
+  target_compile_definitions(quarvine_convolver_bench PRIVATE QUARVINE_BENCH_KISSFFT=1)
+endif()
+if(CONV_FFTW3F_FOUND)
+  target_link_libraries(quarvine_convolver_bench PRIVATE PkgConfig::CONV_FFTW3F)
+  target_compile_definitions(quarvine_convolver_bench PRIVATE QUARVINE_BENCH_FFTW=1)
+endif()
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/convolver_bench.cpp PROPERTIES COMPILE_OPTIONS $<$<CXX_COMPILER_ID:GNU>:-fcx-limited-range>)

@@ -1,0 +1,293 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "dsp/partitioned_convolver.h"
+
+#include <unsupported/Eigen/FFT>
+
+#include <algorithm>
+#include <complex>
+#include <cstring>
+
+namespace quarvine {
+
+namespace {
+
+int powerOfTwoAtLeast(std::int64_t n)
+{
+    int p = 1;
+    while (p < n)
+        p *= 2;
+    return p;
+}
+
+int clampPowerOfTwo(int n, int low, int high)
+{
+    return powerOfTwoAtLeast(std::clamp(n, low, high));
+}
+
+// Four floats as one value: SSE on x86, plain floats where there is no vector unit (GCC and clang).
+using Float4 = float __attribute__((vector_size(16)));
+
+Float4 load4(const float* p)
+{
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+} // namespace
+
+// Eigen is kept out of the header: only this file needs it.
+struct PartitionedConvolver::Transform {
+    Transform()
+    {
+        fft.SetFlag(Eigen::FFT<float>::Unscaled); // the 1/N is folded into the stored responses
+        fft.SetFlag(Eigen::FFT<float>::HalfSpectrum);
+    }
+    Eigen::FFT<float> fft;
+    std::vector<std::complex<float>> spectrum; // largestBlock + 1 bins
+};
+
+// A run of equal blocks of `size` taps from tap `offset` on. Each block of input is transformed
+// once (overlap-save, FFT size 2*size) and kept for `blocks` periods, so that one inverse
+// transform gives the sum of all the run's products. The run's output is due `offset` samples
+// after its input, and offset >= size: it can be computed when its input block is complete.
+struct PartitionedConvolver::Stage {
+    int size = 0;
+    int offset = 0;
+    int blocks = 0;
+    int bins = 0; // size + 1
+    // Spectra as separate real and imaginary parts, blocks * bins each, so that the products
+    // vectorise. The responses are scaled by 1 / (2 * size) for the unscaled inverse transform.
+    std::vector<float> irReal, irImag;
+    std::vector<float> inputReal, inputImag; // the last `blocks` input spectra, a ring
+    int newest = 0;                          // the ring slot of the latest input spectrum
+    // The products of the older input spectra with blocks 1 and on, due at the next block end;
+    // summed a share at a time over the steps of the period before it.
+    std::vector<float> pendingReal, pendingImag;
+    int pendingBlocks = 0; // how many of blocks 1 .. blocks-1 are in pending
+};
+
+PartitionedConvolver::PartitionedConvolver() = default;
+PartitionedConvolver::~PartitionedConvolver() = default;
+
+void PartitionedConvolver::prepare(const float* ir, int length, const ConvolverLayout& layout)
+{
+    irLength = std::max(length, 0);
+    headSize = clampPowerOfTwo(layout.headLength, 2, 1 << 14);
+    const int growth = clampPowerOfTwo(layout.growth, 2, 1 << 10);
+    const int largest = layout.largestBlock > 0 ? std::max(headSize, clampPowerOfTwo(layout.largestBlock, 2, 1 << 20))
+                                                : std::clamp(powerOfTwoAtLeast(irLength / 16), headSize, 1 << 14);
+
+    headTaps = std::min(irLength, headSize);
+    headIr.assign(headSize, 0.0f);
+    std::copy(ir, ir + headTaps, headIr.begin());
+    headWindow.assign(2 * headSize, 0.0f);
+
+    // Each stage runs until the next, `growth` times longer, block can start: a block of n taps
+    // is computed as soon as its input is complete, so it must start at tap n or later.
+    stages.clear();
+    int offset = headSize;
+    int size = headSize;
+    while (offset < irLength) {
+        const int next = std::min(size * growth, largest);
+        const int end = size == largest ? irLength : std::min(std::max(next, offset + size), irLength);
+        Stage stage;
+        stage.size = size;
+        stage.offset = offset;
+        stage.blocks = (end - offset + size - 1) / size;
+        stages.push_back(std::move(stage));
+        offset += stages.back().blocks * size;
+        size = next;
+    }
+
+    transform = std::make_unique<Transform>();
+    const int maxSize = stages.empty() ? 1 : stages.back().size;
+    transform->spectrum.assign(maxSize + 1, {});
+    timeScratch.assign(2 * maxSize, 0.0f);
+    std::vector<float> spectrumIn(2 * maxSize);
+    for (Stage& s : stages) {
+        s.bins = s.size + 1;
+        s.irReal.assign(static_cast<size_t>(s.blocks) * s.bins, 0.0f);
+        s.irImag.assign(s.irReal.size(), 0.0f);
+        const float scale = 1.0f / static_cast<float>(2 * s.size);
+        for (int b = 0; b < s.blocks; ++b) {
+            const int first = s.offset + b * s.size;
+            const int taps = std::min(s.size, irLength - first);
+            std::fill(spectrumIn.begin(), spectrumIn.begin() + 2 * s.size, 0.0f);
+            for (int k = 0; k < taps; ++k)
+                spectrumIn[k] = ir[first + k] * scale;
+            // Also makes the plan and scratch of this size, which process then only looks up.
+            transform->fft.fwd(transform->spectrum.data(), spectrumIn.data(), 2 * s.size);
+            transform->fft.inv(timeScratch.data(), transform->spectrum.data(), 2 * s.size);
+            for (int k = 0; k < s.bins; ++k) {
+                s.irReal[b * s.bins + k] = transform->spectrum[k].real();
+                s.irImag[b * s.bins + k] = transform->spectrum[k].imag();
+            }
+        }
+        s.inputReal.assign(s.irReal.size(), 0.0f);
+        s.inputImag.assign(s.irReal.size(), 0.0f);
+        s.pendingReal.assign(s.bins, 0.0f);
+        s.pendingImag.assign(s.bins, 0.0f);
+    }
+    // A stage reads the 2 * size inputs before its block end, and writes up to its offset ahead of
+    // the next output to be read.
+    history.assign(stages.empty() ? 0 : powerOfTwoAtLeast(2 * maxSize), 0.0f);
+    tail.assign(stages.empty() ? 0 : powerOfTwoAtLeast(stages.back().offset), 0.0f);
+    reset();
+}
+
+void PartitionedConvolver::reset()
+{
+    std::fill(headWindow.begin(), headWindow.end(), 0.0f);
+    std::fill(history.begin(), history.end(), 0.0f);
+    std::fill(tail.begin(), tail.end(), 0.0f);
+    for (Stage& s : stages) {
+        std::fill(s.inputReal.begin(), s.inputReal.end(), 0.0f);
+        std::fill(s.inputImag.begin(), s.inputImag.end(), 0.0f);
+        std::fill(s.pendingReal.begin(), s.pendingReal.end(), 0.0f);
+        std::fill(s.pendingImag.begin(), s.pendingImag.end(), 0.0f);
+        s.newest = 0;
+        s.pendingBlocks = 0;
+    }
+    position = 0;
+}
+
+std::vector<int> PartitionedConvolver::partitionStarts() const
+{
+    std::vector<int> starts;
+    if (headTaps > 0)
+        starts.push_back(0);
+    for (const Stage& s : stages)
+        for (int b = 0; b < s.blocks; ++b)
+            starts.push_back(s.offset + b * s.size);
+    return starts;
+}
+
+void PartitionedConvolver::process(const float* in, float* out, int frames)
+{
+    if (headSize == 0) {
+        std::fill(out, out + std::max(frames, 0), 0.0f);
+        return;
+    }
+    const int historyMask = static_cast<int>(history.size()) - 1;
+    const int tailMask = static_cast<int>(tail.size()) - 1;
+    int done = 0;
+    while (done < frames) {
+        const int phase = static_cast<int>(position % headSize);
+        const int n = std::min(frames - done, headSize - phase);
+        // The input is stored before any output is written: out may be in.
+        float* window = headWindow.data() + headSize + phase;
+        std::memcpy(window, in + done, sizeof(float) * n);
+        if (!history.empty())
+            for (int i = 0; i < n; ++i)
+                history[(position + i) & historyMask] = in[done + i];
+
+        float* y = out + done;
+        if (tail.empty()) {
+            std::fill(y, y + n, 0.0f);
+        } else {
+            for (int i = 0; i < n; ++i) {
+                float& due = tail[(position + i) & tailMask];
+                y[i] = due;
+                due = 0.0f;
+            }
+        }
+        // Eight outputs at a time kept in registers over all the taps: each output keeps its own
+        // sum, in tap order, so that vectorising reorders no addition.
+        const float* h = headIr.data();
+        int i = 0;
+        for (; i + 8 <= n; i += 8) {
+            Float4 low = load4(y + i), high = load4(y + i + 4);
+            for (int k = 0; k < headTaps; ++k) {
+                low += h[k] * load4(window + i - k);
+                high += h[k] * load4(window + i + 4 - k);
+            }
+            std::memcpy(y + i, &low, sizeof low);
+            std::memcpy(y + i + 4, &high, sizeof high);
+        }
+        for (; i < n; ++i)
+            for (int k = 0; k < headTaps; ++k)
+                y[i] += h[k] * window[i - k];
+
+        position += n;
+        done += n;
+        if (phase + n == headSize)
+            blockBoundary();
+    }
+}
+
+// Every headSize frames: the window moves on, each stage adds its share of products and the
+// stages whose block is complete run their transforms.
+void PartitionedConvolver::blockBoundary()
+{
+    std::memcpy(headWindow.data(), headWindow.data() + headSize, sizeof(float) * headSize);
+    for (Stage& s : stages) {
+        const int steps = s.size / headSize;
+        const int step = static_cast<int>((position / headSize) % steps);
+        const int stepsDone = step == 0 ? steps : step;
+        // Blocks 1 .. blocks-1 spread evenly over the period's steps, all in by its end.
+        accumulatePending(s, static_cast<int>((static_cast<std::int64_t>(s.blocks - 1) * stepsDone + steps - 1) / steps));
+        if (step == 0)
+            fire(s);
+    }
+}
+
+void PartitionedConvolver::accumulatePending(Stage& s, int target)
+{
+    for (; s.pendingBlocks < target; ++s.pendingBlocks) {
+        const int block = s.pendingBlocks + 1;
+        // Block b meets the input spectrum b periods older than the one the next end brings.
+        const int slot = (s.newest - block + 1 + s.blocks) % s.blocks;
+        const float* hr = s.irReal.data() + static_cast<size_t>(block) * s.bins;
+        const float* hi = s.irImag.data() + static_cast<size_t>(block) * s.bins;
+        const float* xr = s.inputReal.data() + static_cast<size_t>(slot) * s.bins;
+        const float* xi = s.inputImag.data() + static_cast<size_t>(slot) * s.bins;
+        float* yr = s.pendingReal.data();
+        float* yi = s.pendingImag.data();
+        for (int k = 0; k < s.bins; ++k) {
+            yr[k] += hr[k] * xr[k] - hi[k] * xi[k];
+            yi[k] += hr[k] * xi[k] + hi[k] * xr[k];
+        }
+    }
+}
+
+// The block of `size` inputs just completed: transform the last 2 * size inputs, add its product
+// with block 0 to the pending sum, and add the inverse's second half to the output `offset`
+// samples after that block's start.
+void PartitionedConvolver::fire(Stage& s)
+{
+    const int historyMask = static_cast<int>(history.size()) - 1;
+    const int frameLength = 2 * s.size;
+    const std::int64_t first = position - frameLength;
+    const int start = static_cast<int>(first & historyMask);
+    const int part = std::min(frameLength, static_cast<int>(history.size()) - start);
+    std::memcpy(timeScratch.data(), history.data() + start, sizeof(float) * part);
+    std::memcpy(timeScratch.data() + part, history.data(), sizeof(float) * (frameLength - part));
+
+    std::complex<float>* spectrum = transform->spectrum.data();
+    transform->fft.fwd(spectrum, timeScratch.data(), frameLength);
+    s.newest = (s.newest + 1) % s.blocks;
+    float* xr = s.inputReal.data() + static_cast<size_t>(s.newest) * s.bins;
+    float* xi = s.inputImag.data() + static_cast<size_t>(s.newest) * s.bins;
+    for (int k = 0; k < s.bins; ++k) {
+        xr[k] = spectrum[k].real();
+        xi[k] = spectrum[k].imag();
+    }
+    const float* hr = s.irReal.data();
+    const float* hi = s.irImag.data();
+    for (int k = 0; k < s.bins; ++k)
+        spectrum[k] = {s.pendingReal[k] + (hr[k] * xr[k] - hi[k] * xi[k]),
+                       s.pendingImag[k] + (hr[k] * xi[k] + hi[k] * xr[k])};
+    std::fill(s.pendingReal.begin(), s.pendingReal.end(), 0.0f);
+    std::fill(s.pendingImag.begin(), s.pendingImag.end(), 0.0f);
+    s.pendingBlocks = 0;
+    transform->fft.inv(timeScratch.data(), spectrum, frameLength);
+
+    const int tailMask = static_cast<int>(tail.size()) - 1;
+    const std::int64_t due = position - s.size + s.offset;
+    const float* result = timeScratch.data() + s.size;
+    for (int i = 0; i < s.size; ++i)
+        tail[(due + i) & tailMask] += result[i];
+}
+
+} // namespace quarvine
