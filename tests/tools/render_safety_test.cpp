@@ -1,4 +1,4 @@
-// quarvine-render when things go wrong around it: a full disk, a signal, a crash just after the
+// quarvine-render when things go wrong around it: a full disk, signals, a crash just after the
 // rename (sync and close come first), OUT naming IN, and the chunked render against one
 // uninterrupted run.
 #include "tool_test_support.h"
@@ -117,15 +117,9 @@ TEST_P(RenderWriteFailure, BeyondTheFileSizeLimitSaysSoAndLeavesNothing)
 
 INSTANTIATE_TEST_SUITE_P(Formats, RenderWriteFailure, ::testing::Values("wav", "flac", "ogg", "opus", "mp3"));
 
-class RenderSignal : public ::testing::TestWithParam<int> {};
-
-TEST_P(RenderSignal, RemovesTheTemporaryFileAndExitsWith128PlusTheSignal)
+// The renderer with its output streams thrown away; -1 when it could not start.
+pid_t spawnQuietly(std::vector<std::string> args)
 {
-    TempDir dir;
-    // Long enough at the amp's speed that the signal comes mid-render.
-    tooltest::writeSound(dir / "in.wav", noise(48000, 1, 120.0));
-    const std::string in = (dir / "in.wav").string(), out = (dir / "out.ogg").string();
-    std::vector<std::string> args = {kRender, in, out, "--oversampling", "8"};
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());
@@ -134,14 +128,33 @@ TEST_P(RenderSignal, RemovesTheTemporaryFileAndExitsWith128PlusTheSignal)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, kRender.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    pid_t child = -1;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        child = -1;
     posix_spawn_file_actions_destroy(&actions);
+    return child;
+}
 
+bool waitForHidden(const fs::path& directory)
+{
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!anyHidden(dir.path()) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    const bool writing = anyHidden(dir.path());
+    while (!anyHidden(directory) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return anyHidden(directory);
+}
+
+class RenderSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(RenderSignal, RemovesTheTemporaryFileAndExitsWith128PlusTheSignal)
+{
+    TempDir dir;
+    // Long enough at the amp's speed that the signal comes mid-render.
+    tooltest::writeSound(dir / "in.wav", noise(48000, 1, 120.0));
+    const std::string in = (dir / "in.wav").string(), out = (dir / "out.ogg").string();
+    pid_t child = spawnQuietly({kRender, in, out, "--oversampling", "8"});
+    ASSERT_GT(child, 0);
+
+    const bool writing = waitForHidden(dir.path());
     ::kill(child, GetParam());
     int raw = 0;
     ASSERT_EQ(::waitpid(child, &raw, 0), child);
@@ -154,6 +167,40 @@ TEST_P(RenderSignal, RemovesTheTemporaryFileAndExitsWith128PlusTheSignal)
 
 INSTANTIATE_TEST_SUITE_P(Signals, RenderSignal, ::testing::Values(SIGINT, SIGTERM),
                          [](const auto& info) { return std::string(info.param == SIGINT ? "SIGINT" : "SIGTERM"); });
+
+// Any mix and timing of signals: while the program starts, mid-render, during the clean-up a first
+// one begins, or a second on its heels (which ends the program at once).
+TEST(RenderSignals, InBurstsOfAnyKindAndTimingLeaveNoTemporaryFile)
+{
+    TempDir dir;
+    // The gain one sample per call: the minute takes seconds, a chunk about a tenth of one.
+    tooltest::writeSound(dir / "in.wav", noise(48000, 1, 60.0));
+    const std::string in = (dir / "in.wav").string(), out = (dir / "out.wav").string();
+    const int kinds[] = {SIGINT, SIGTERM, SIGHUP}, gapsMs[] = {0, 1, 10, 40};
+    for (int run = 0; run < 36; ++run) {
+        std::vector<int> burst;
+        for (int k = 0; k < 2 + run % 3; ++k)
+            burst.push_back(kinds[(run / 3 + k) % 3]);
+        pid_t child = spawnQuietly({kRender, in, out, "--plugin", kGainPlugin, "--block", "1"});
+        ASSERT_GT(child, 0);
+        const bool starting = run % 6 == 0;
+        const bool writing = starting || waitForHidden(dir.path());
+        for (int signal : burst) {
+            ::kill(child, signal);
+            std::this_thread::sleep_for(std::chrono::milliseconds(gapsMs[run % 4]));
+        }
+        int raw = 0;
+        ASSERT_EQ(::waitpid(child, &raw, 0), child);
+        ASSERT_TRUE(writing) << "run " << run << ": no temporary output appeared";
+        // Killed by the signal itself only before the handlers are in, with nothing yet to remove.
+        EXPECT_TRUE(WIFEXITED(raw) || starting) << "run " << run << ": killed by signal " << WTERMSIG(raw);
+        const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        EXPECT_TRUE(status == 128 + SIGINT || status == 128 + SIGTERM || status == 128 + SIGHUP)
+            << "run " << run << ": status " << status;
+        ASSERT_FALSE(anyHidden(dir.path())) << "run " << run;
+        EXPECT_FALSE(fs::exists(out)) << "run " << run;
+    }
+}
 
 // What a crash or a power cut leaves hinges on the system's order of calls, so strace watches
 // them: the temporary reaches OUT's name only once it is synced and closed.

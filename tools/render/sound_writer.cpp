@@ -38,9 +38,13 @@ int createTemporary(const fs::path& target, std::string& name)
 
 SoundWriter::SoundWriter(const std::string& target, int format, int sampleRate, int channels) : target(target)
 {
-    descriptor = createTemporary(fs::path(target), temporary);
-    if (descriptor < 0)
-        throw RenderError(target + ": " + std::strerror(errno));
+    {
+        HeldSignals held;
+        descriptor = createTemporary(fs::path(target), temporary);
+        if (descriptor < 0)
+            throw RenderError(target + ": " + std::strerror(errno));
+        trackTemporary(temporary.c_str());
+    }
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = channels;
@@ -67,14 +71,17 @@ SoundWriter::~SoundWriter()
 
 void SoundWriter::discard()
 {
+    HeldSignals held;
     if (file)
         sf_close(file);
     file = nullptr;
     if (descriptor >= 0)
         ::close(descriptor);
     descriptor = -1;
-    if (!temporary.empty())
+    if (!temporary.empty() && claimTemporary()) {
         ::unlink(temporary.c_str());
+        releaseTemporary();
+    }
     temporary.clear();
 }
 
@@ -113,10 +120,21 @@ void SoundWriter::commit()
     descriptor = -1;
     if (result != 0)
         fail(std::strerror(errno));
-    throwIfInterrupted();
-    if (::rename(temporary.c_str(), target.c_str()) != 0)
-        fail(std::strerror(errno));
-    temporary.clear();
+    {
+        HeldSignals held;
+        throwIfInterrupted();
+        // Refused only once a second signal's handler, on another thread, has removed the file.
+        if (!claimTemporary())
+            throw Interrupted(arrivedSignal());
+        const int renamed = ::rename(temporary.c_str(), target.c_str());
+        const int reason = errno;
+        if (renamed != 0)
+            ::unlink(temporary.c_str());
+        releaseTemporary();
+        temporary.clear();
+        if (renamed != 0)
+            fail(std::strerror(reason));
+    }
     committed = true;
     // The new name lasts a crash only once the directory is on the disk too; best effort.
     fs::path directory = fs::path(target).parent_path();
