@@ -1,12 +1,13 @@
 // quarvine-render when things go wrong around it: a full disk, signals, a crash just after the
-// rename (sync and close come first), OUT naming IN, and the chunked render against one
-// uninterrupted run.
+// rename (sync and close come first), OUT naming IN, an existing OUT (its mode, owner and links,
+// no permission, a name at the length limit), and the chunked render against one uninterrupted run.
 #include "tool_test_support.h"
 
 #include "tools/vsthost/vst_host.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -54,15 +55,15 @@ bool anyHidden(const fs::path& directory)
     return false;
 }
 
-// A 16 kB tmpfs in a mount namespace of this process's own, so the host never sees it.
+// A tmpfs (16 kB unless told) in a mount namespace of this process's own, so the host never sees it.
 class SmallDisk {
 public:
-    explicit SmallDisk(const fs::path& where) : mountPoint(where)
+    explicit SmallDisk(const fs::path& where, const std::string& size = "16k") : mountPoint(where)
     {
         fs::create_directory(where);
         static bool privateNamespace = ::unshare(CLONE_NEWNS) == 0 &&
                                        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-        mounted = privateNamespace && ::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=16k") == 0;
+        mounted = privateNamespace && ::mount("tmpfs", where.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
         if (!mounted)
             reason = std::string("cannot mount a small tmpfs here: ") + std::strerror(errno);
     }
@@ -261,6 +262,76 @@ TEST(RenderOntoItsInput, IsRefusedForTheSameFileAnyLinkToItUnlessOverwriteIsGive
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(tooltest::fileBytes(dir / "in.wav"), tooltest::fileBytes(dir / "elsewhere.wav"));
     EXPECT_NE(tooltest::fileBytes(dir / "in.wav"), original);
+}
+
+// OUT as the user left it: a link stays a link, the file at the end of its chain taking the render
+// with its mode and, as root, its owner; written beside that file (here on a file system of its
+// own, where a temporary from beside the link could not be renamed). And NAME_MAX bounds OUT's
+// name, not the longer one of its temporary.
+TEST(RenderOntoAnExistingFile, KeepsItsModeAndOwnerWritesThroughLinksAndTakesAnyLegalName)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", noise(44100, 1, 0.1));
+    SmallDisk disk(dir / "disk", "4m");
+    fs::create_directory(dir / "disk/sub");
+    const fs::path end = dir / "disk/sub/end.wav";
+    tooltest::writeSound(end, noise(8000, 2, 0.1));
+    ::chmod(end.c_str(), 0600);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(end.c_str(), 4242, 4343), 0);
+    }
+    // Each relative link read against its own folder.
+    fs::create_symlink("disk/link.wav", dir / "out.wav");
+    fs::create_symlink("sub/end.wav", dir / "disk/link.wav");
+    const long longest = ::pathconf(dir.path().c_str(), _PC_NAME_MAX);
+    const std::string longName =
+        std::string(static_cast<std::size_t>(longest > 0 && longest < 255 ? longest : 255) - 4, 'n') + ".wav";
+    for (const std::string& out : {std::string("out.wav"), longName}) {
+        auto result = tooltest::run(kRender, {"in.wav", out, "--plugin", kGainPlugin}, dir.path());
+        ASSERT_EQ(result.status, 0) << out.size() << " bytes: " << result.err;
+    }
+    EXPECT_TRUE(fs::is_symlink(dir / "out.wav") && fs::is_symlink(dir / "disk/link.wav"));
+    struct stat kept {};
+    ASSERT_EQ(::stat(end.c_str(), &kept), 0);
+    EXPECT_EQ(kept.st_mode & 07777, 0600u);
+    if (root) {
+        EXPECT_TRUE(kept.st_uid == 4242 && kept.st_gid == 4343) << kept.st_uid << ":" << kept.st_gid;
+    }
+    EXPECT_EQ(readSound(end).frames(), 4410u);
+    EXPECT_EQ(readSound(dir / longName).frames(), 4410u);
+    EXPECT_FALSE(anyHidden(dir.path()) || anyHidden(dir / "disk/sub"));
+}
+
+// Status 1, one line, everything as it was: a file or folder the user may not write (as root, tried
+// as nobody, root being allowed to write anything), and a link to nothing (refused, as cp does).
+TEST(RenderOntoAnExistingFile, IsRefusedWhenTheUserMayNotWriteItOrItLinksToNothing)
+{
+    TempDir dir;
+    tooltest::writeSound(dir / "in.wav", noise(44100, 1, 0.1));
+    tooltest::writeSound(dir / "readonly.wav", noise(8000, 1, 0.1));
+    fs::create_directory(dir / "locked");
+    fs::create_symlink("gone.wav", dir / "dangling.wav");
+    ::chmod(dir.path().c_str(), 0777);
+    ::chmod((dir / "readonly.wav").c_str(), 0444);
+    ::chmod((dir / "locked").c_str(), 0555);
+    const std::string readonly = tooltest::fileBytes(dir / "readonly.wav");
+    std::vector<std::string> command;
+    if (::geteuid() == 0)
+        command = {"--reuid=65534", "--regid=65534", "--clear-groups", kRender};
+    for (std::string out : {"readonly.wav", "locked/out.wav", "dangling.wav"}) {
+        auto args = command;
+        args.insert(args.end(), {"in.wav", out, "--plugin", kGainPlugin});
+        auto result = tooltest::run(command.empty() ? kRender : "setpriv", args, dir.path());
+        EXPECT_EQ(result.status, 1) << out << ": " << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(result.err.rfind("quarvine-render: " + out, 0), 0u) << result.err;
+    }
+    EXPECT_TRUE(tooltest::fileBytes(dir / "readonly.wav") == readonly) << "the read-only file changed";
+    EXPECT_EQ(fs::status(dir / "readonly.wav").permissions(), fs::perms(0444));
+    EXPECT_TRUE(fs::is_empty(dir / "locked"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.wav") && !fs::exists(dir / "gone.wav"));
+    EXPECT_FALSE(anyHidden(dir.path()));
 }
 
 TEST(RenderOntoAPipe, IsRefusedRatherThanReplacingIt)
