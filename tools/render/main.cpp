@@ -115,6 +115,7 @@ int main(int argc, char** argv)
             inputName = options.input;
         }
         const int rate = source->sampleRate(), channels = source->channels();
+        render::checkSampleRate(*module, inputName, rate);
         render::checkOutputFormat(options.output, rate, channels);
         if (!options.dryPath.empty())
             writeDryPhrase(options.dryPath, phrase);
