@@ -44,9 +44,9 @@ render::RenderSettings settingsFrom(const render::Options& options)
 
 void writeDryPhrase(const std::string& path, const std::vector<float>& phrase)
 {
-    render::checkWritable(path);
+    const std::string target = render::outputTarget(path);
     render::checkOutputFormat(path, render::kDemoSampleRate, 1);
-    render::SoundWriter dry(path, render::formatForPath(path), render::kDemoSampleRate, 1);
+    render::SoundWriter dry(target, render::formatForPath(path), render::kDemoSampleRate, 1);
     dry.write(phrase.data(), phrase.size());
     dry.commit();
 }
@@ -101,7 +101,7 @@ int main(int argc, char** argv)
         // mistake costs nothing however long the input.
         render::RenderSettings settings = settingsFrom(options);
         render::checkSettings(*module, settings);
-        render::checkWritable(options.output);
+        const std::string target = render::outputTarget(options.output);
         std::unique_ptr<render::FrameSource> source;
         std::string inputName;
         std::vector<float> phrase;
@@ -116,6 +116,7 @@ int main(int argc, char** argv)
             inputName = options.input;
         }
         const int rate = source->sampleRate(), channels = source->channels();
+        render::checkSampleRate(*module, inputName, rate);
         render::checkOutputFormat(options.output, rate, channels);
         if (!options.dryPath.empty())
             writeDryPhrase(options.dryPath, phrase);
@@ -123,7 +124,7 @@ int main(int argc, char** argv)
         const double seconds = static_cast<double>(source->expectedFrames()) / rate;
         Progress progress(::isatty(STDERR_FILENO) && seconds * channels > 20.0);
         settings.progress = [&progress](double fraction) { progress(fraction); };
-        render::SoundWriter sink(options.output, render::formatForPath(options.output), rate, channels);
+        render::SoundWriter sink(target, render::formatForPath(options.output), rate, channels);
         render::RenderResult result = render::renderStream(*module, *source, sink, settings);
         progress.finish();
         sink.commit();

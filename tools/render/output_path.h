@@ -6,8 +6,12 @@
 
 namespace render {
 
-// RenderError unless a file could be created beside `path` and renamed over it.
-void checkWritable(const std::string& path);
+// The file to write for OUT: OUT itself or, when it is a symbolic link, the end of its chain (each
+// relative link read against its own folder), so that links stay links. RenderError unless that
+// file may be written and replaced: its folder writable by this user, and the file, if there is
+// one, a regular file this user may write. A link to nothing is refused as cp refuses it, rather
+// than creating a file wherever it happens to point.
+std::string outputTarget(const std::string& out);
 
 // UsageError when `output` is the input file itself: the same name, a symbolic link to it or a
 // hard link (the same device and inode).

@@ -5,6 +5,8 @@
 #include "interrupt.h"
 #include "options.h"
 
+#include "effect/amp_core.h"
+
 #include <algorithm>
 #include <chrono>
 #include <memory>
@@ -72,6 +74,15 @@ void checkSettings(const vsthost::PluginModule& module, const RenderSettings& se
     if (!probe.effect())
         throw RenderError(module.path() + ": the plug-in refused to start");
     checkAgainst(module.path(), *probe.effect(), settings);
+}
+
+void checkSampleRate(const vsthost::PluginModule& module, const std::string& inputName, int rate)
+{
+    vsthost::HostedPlugin probe(module);
+    if (!probe.effect() || probe.effect()->uniqueID != kQuarvineId || quarvine::acceptedSampleRate(rate))
+        return;
+    throw RenderError(inputName + ": the plug-in takes " + std::to_string(int(quarvine::kMinSampleRate)) + " to " +
+                      std::to_string(int(quarvine::kMaxSampleRate)) + " Hz, not " + std::to_string(rate) + " Hz");
 }
 
 RenderResult renderStream(const vsthost::PluginModule& module, FrameSource& source, SoundWriter& sink,

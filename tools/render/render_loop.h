@@ -47,6 +47,10 @@ struct RenderSettings {
 // instance, before any audio is read.
 void checkSettings(const vsthost::PluginModule& module, const RenderSettings& settings);
 
+// RenderError when the module is Quarvine and refuses `rate`: it would go on at 44.1 kHz, voicing
+// the file for another rate. Another module's range is unknown to the host, and left to it.
+void checkSampleRate(const vsthost::PluginModule& module, const std::string& inputName, int rate);
+
 // Throws RenderError, or Interrupted between chunks once SIGINT or SIGTERM has come.
 RenderResult renderStream(const vsthost::PluginModule& module, FrameSource& source, SoundWriter& sink,
                           const RenderSettings& settings);

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a sound file under a temporary name beside its target, and renames it into place only
 // once every byte is written, flushed to the disk and closed. Anything less (an error, a signal,
-// an exception) removes the temporary and leaves the target as it was.
+// an exception) removes the temporary and leaves the target as it was. A target replaced keeps its
+// mode, and its owner and group where the system allows.
 #pragma once
 
 #include <sndfile.h>
 
 #include <cstddef>
 #include <string>
+#include <sys/types.h>
 
 namespace render {
 
@@ -36,10 +38,12 @@ private:
     [[noreturn]] void fail(const std::string& reason);
     void throwIfWriteFailed();
     void discard();
+    void takeOverAttributes();
 
     std::string target, temporary;
     int descriptor = -1;
     int writeErrno = 0;
+    mode_t newFileMode = 0644;
     SNDFILE* file = nullptr;
     bool committed = false;
 };
