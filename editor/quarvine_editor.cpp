@@ -12,7 +12,9 @@ QuarvineEditor::QuarvineEditor(AudioEffect* effect) : AEffGUIEditor(effect)
 
 QuarvineEditor::~QuarvineEditor()
 {
-    close();
+    // The effect is going away with its editor: it takes no more edit brackets.
+    frame = nullptr;
+    panel.close();
 }
 
 bool QuarvineEditor::open(void* parentWindow)
@@ -29,6 +31,9 @@ bool QuarvineEditor::open(void* parentWindow)
 
 void QuarvineEditor::close()
 {
+    // A host that closes the editor during a drag still hears the edit end.
+    if (frame)
+        frame->endMouseTracking();
     // The panel owns the frame; the base only borrows it.
     frame = nullptr;
     panel.close();

@@ -1,6 +1,7 @@
 // The LV2 X11 UI: the amplifier's panel in the host's parent window. Edits go out through the
 // host's write function in the ports' units, and port events move the controls. The host's idle
-// calls read the window's events; a knob drag reads them in its own loop and calls back here.
+// calls read the window's events, a knob drag's among them: each call handles what is pending and
+// returns, so the host's own windows and port events go on during a drag.
 #include "editor/amp_panel.h"
 #include "gui/cframe.h"
 #include "gui/platform.h"
@@ -33,6 +34,14 @@ public:
     {
         for (int i = 0; i < kNumParameters; ++i)
             values[i] = quarvine::kDefaultValues[i];
+    }
+
+    ~Lv2Ui()
+    {
+        // A host that ends the UI during a drag still hears the touch end.
+        if (gui::CFrame* frame = panel.getFrame())
+            frame->endMouseTracking();
+        panel.close();
     }
 
     AmpPanel panel{*this};
@@ -72,7 +81,8 @@ public:
     }
 
 protected:
-    // A knob drag's loop: redraw what it moved, without spinning the processor.
+    // A turn of a knob's own drag loop, for a frame whose drags do not follow the idle calls:
+    // redraw what it moved, without spinning the processor.
     void frameIdleStuff() override
     {
         idle();
