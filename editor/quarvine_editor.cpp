@@ -1,6 +1,9 @@
 #include "editor/quarvine_editor.h"
 
 #include "gui/cframe.h"
+#if !defined(_WIN32)
+#include "gui/portable/window_presenter.h"
+#endif
 
 QuarvineEditor::QuarvineEditor(AudioEffect* effect) : AEffGUIEditor(effect)
 {
@@ -37,6 +40,15 @@ void QuarvineEditor::close()
     // The panel owns the frame; the base only borrows it.
     frame = nullptr;
     panel.close();
+}
+
+bool QuarvineEditor::showsWindow() const
+{
+#if defined(_WIN32)
+    return frame && frame->getSystemWindow();
+#else
+    return frame && gui::portable::presenter::nativeWindow(*frame) != 0;
+#endif
 }
 
 void QuarvineEditor::setParameter(VstInt32 index, float)

@@ -117,17 +117,20 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
                          LV2UI_Controller controller, LV2UI_Widget* widget, const LV2_Feature* const* features)
 {
     void* parent = const_cast<void*>(feature(features, LV2_UI__parent));
-    if (std::strcmp(pluginUri, ports::kPluginUri) != 0 || !parent || !write)
+    if (!pluginUri || std::strcmp(pluginUri, ports::kPluginUri) != 0 || !parent || !write || !widget)
         return nullptr;
     auto* ui = new (std::nothrow)
         Lv2Ui(write, controller, static_cast<const LV2UI_Touch*>(feature(features, LV2_UI__touch)));
     if (!ui)
         return nullptr;
-    if (!ui->panel.open(parent)) {
+    // A parent that names no window of the server (a pointer, say) leaves the frame in memory:
+    // nothing would show.
+    const uintptr_t window = ui->panel.open(parent) ? gui::portable::presenter::nativeWindow(*ui->panel.getFrame()) : 0;
+    if (!window) {
         delete ui;
         return nullptr;
     }
-    *widget = reinterpret_cast<LV2UI_Widget>(gui::portable::presenter::nativeWindow(*ui->panel.getFrame()));
+    *widget = reinterpret_cast<LV2UI_Widget>(window);
     if (const auto* resize = static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize)))
         resize->ui_resize(resize->handle, ui->panel.width(), ui->panel.height());
     return ui;
@@ -158,7 +161,7 @@ const LV2UI_Idle_Interface kIdleInterface = {idle};
 
 const void* extensionData(const char* uri)
 {
-    return std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &kIdleInterface : nullptr;
+    return uri && std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &kIdleInterface : nullptr;
 }
 
 const LV2UI_Descriptor kDescriptor = {ports::kUiUri, instantiate, cleanup, portEvent, extensionData};

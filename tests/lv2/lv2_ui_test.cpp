@@ -1,7 +1,7 @@
 // The LV2 UI loaded as a host loads it, in a real X window on a server of each test's own: clicks on the switch reach the host's
 // write function in the port's units (the steps 0 and 2, not the panel's 0 and 1), bracketed by
 // touch, and the host's port events move the switch to the step they carry; a knob drag leaves
-// the host's idle calls free. (jalv's stage in
+// the host's idle calls free; a careless host's arguments get NULL. (jalv's stage in
 // scripts/lv2-hosts.sh shows port events moving the knobs.)
 // GoogleTest before Xlib, whose macros (None, Bool) break its headers.
 #include <gtest/gtest.h>
@@ -351,6 +351,29 @@ TEST_F(Lv2Ui, AKnobDragGoesOnAcrossIdleCallsThatReturnWhileTheButtonIsHeld)
     descriptor->cleanup(std::exchange(ui, nullptr));
     EXPECT_EQ(events.back().kind, 'r');
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
+}
+
+TEST_F(Lv2Ui, AHostsNullArgumentsOrAPointerForTheParentGetNull)
+{
+    EXPECT_EQ(descriptor->extension_data(nullptr), nullptr);
+    const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
+    const LV2_Feature* features[] = {&parentFeature, nullptr};
+    LV2UI_Widget widget = nullptr;
+    EXPECT_EQ(descriptor->instantiate(descriptor, nullptr, QUARVINE_LV2_BUNDLE, writeFunction, nullptr, &widget,
+                                      features),
+              nullptr);
+    EXPECT_EQ(descriptor->instantiate(descriptor, "urn:orn:quarvine", QUARVINE_LV2_BUNDLE, writeFunction, nullptr,
+                                      nullptr, features),
+              nullptr);
+    // An address where the window id belongs: above the ids' 29 bits, no window to show in.
+    int standIn = 0;
+    const LV2_Feature pointerFeature{LV2_UI__parent, &standIn};
+    const LV2_Feature* pointerFeatures[] = {&pointerFeature, nullptr};
+    ASSERT_GT(reinterpret_cast<uintptr_t>(&standIn), uintptr_t{0x1fffffff});
+    EXPECT_EQ(descriptor->instantiate(descriptor, "urn:orn:quarvine", QUARVINE_LV2_BUNDLE, writeFunction, nullptr,
+                                      &widget, pointerFeatures),
+              nullptr);
+    EXPECT_EQ(widget, nullptr);
 }
 
 } // namespace
