@@ -2,6 +2,9 @@
 #include "editor/quarvine_editor.h"
 
 #include "gui/cframe.h"
+#if !defined(_WIN32)
+#include "gui/portable/window_presenter.h"
+#endif
 
 QuarvineEditor::QuarvineEditor(AudioEffect* effect) : AEffGUIEditor(effect)
 {
@@ -13,7 +16,9 @@ QuarvineEditor::QuarvineEditor(AudioEffect* effect) : AEffGUIEditor(effect)
 
 QuarvineEditor::~QuarvineEditor()
 {
-    close();
+    // The effect is going away with its editor: it takes no more edit brackets.
+    frame = nullptr;
+    panel.close();
 }
 
 bool QuarvineEditor::open(void* parentWindow)
@@ -30,9 +35,21 @@ bool QuarvineEditor::open(void* parentWindow)
 
 void QuarvineEditor::close()
 {
+    // A host that closes the editor during a drag still hears the edit end.
+    if (frame)
+        frame->endMouseTracking();
     // The panel owns the frame; the base only borrows it.
     frame = nullptr;
     panel.close();
+}
+
+bool QuarvineEditor::showsWindow() const
+{
+#if defined(_WIN32)
+    return frame && frame->getSystemWindow();
+#else
+    return frame && gui::portable::presenter::nativeWindow(*frame) != 0;
+#endif
 }
 
 void QuarvineEditor::setParameter(VstInt32 index, float)

@@ -22,6 +22,9 @@ public:
     void close() override;
     void setParameter(VstInt32 index, float value) override;
     void idle() override;
+    // Whether the open editor shows in a window of the window system, not only in memory (as a
+    // parent that names no window leaves it).
+    bool showsWindow() const;
 
     gui::CAnimKnob* getKnob(int index) const { return panel.getKnob(index); }
     gui::CSegmentSwitch* getOversamplingSwitch() const { return panel.getOversamplingSwitch(); }

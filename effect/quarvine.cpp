@@ -41,6 +41,18 @@ Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvin
     setEditor(new (std::nothrow) QuarvineEditor(this));
 }
 
+VstIntPtr Quarvine::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+    const VstIntPtr result = AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+    // A parent that names no window (a pointer where an X window id belongs) leaves the editor in
+    // memory, where nothing shows: the host hears of a failure, not of an empty editor.
+    if (opcode == effEditOpen && result && ptr && editor && !static_cast<QuarvineEditor*>(editor)->showsWindow()) {
+        editor->close();
+        return 0;
+    }
+    return result;
+}
+
 void Quarvine::setSampleRate(float newSampleRate)
 {
     // A set-up cannot be refused: a rate outside the accepted range keeps the last good one.

@@ -17,6 +17,7 @@ class Quarvine : public AudioEffectX {
 public:
     explicit Quarvine(audioMasterCallback audioMaster);
 
+    VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
     void setSampleRate(float newSampleRate) override;
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;

@@ -32,6 +32,10 @@ CFrame::CFrame(const CRect& size, void* parentWindow, CFrameOwner* editor)
 
 CFrame::~CFrame()
 {
+    // The owner ends a drag it wants bracketed before it lets the frame go.
+    if (mouseTracker)
+        mouseTracker->forget();
+    mouseTracker = nullptr;
     if (modalView)
         removeView(modalView, false);
     modalView = nullptr;
@@ -255,6 +259,39 @@ bool CFrame::setModalView(CView* view)
     if (view)
         addView(view);
     return true;
+}
+
+void CFrame::startMouseTracking(CView* view, const CPoint& where)
+{
+    endMouseTracking();
+    if (view)
+        view->remember();
+    mouseTracker = view;
+    lastTracked = where;
+}
+
+bool CFrame::trackMouse(const CPoint& where, int32_t buttons)
+{
+    CView* view = mouseTracker;
+    if (!view)
+        return false;
+    lastTracked = where;
+    CPoint local = where;
+    view->frameToLocal(local);
+    CDrawContext* context = createDrawContext();
+    const bool goesOn = view->trackMouse(context, local, buttons);
+    context->forget();
+    if (!goesOn && mouseTracker == view) {
+        mouseTracker = nullptr;
+        view->forget();
+    }
+    return goesOn;
+}
+
+void CFrame::endMouseTracking()
+{
+    if (mouseTracker)
+        trackMouse(lastTracked, 0);
 }
 
 void CFrame::setFocusView(CView* view)

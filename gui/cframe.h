@@ -70,6 +70,21 @@ public:
     void* getGUIEditor() const { return editor ? dynamic_cast<void*>(editor) : nullptr; }
     void* getParentWindow() const { return parentWindow; }
     void* getSystemWindow() const { return window; }
+    // Whether drags follow the platform's idle passes rather than a loop inside the press: set
+    // where the host's idle call delivers the window's events, so its thread must not wait for
+    // the button to go up.
+    void setDragsFollowIdle(bool state) { dragsFollowIdle = state; }
+    bool getDragsFollowIdle() const { return dragsFollowIdle; }
+    // The view takes the pointer until the left button goes up; `where` is the press, in frame
+    // coordinates.
+    void startMouseTracking(CView* view, const CPoint& where);
+    bool isTrackingMouse() const { return mouseTracker != nullptr; }
+    // The pointer of a followed drag, in frame coordinates, with the button state; false when no
+    // drag goes on after it.
+    bool trackMouse(const CPoint& where, int32_t buttons);
+    // Ends a followed drag where it stands, as a release there would (the editor closes).
+    void endMouseTracking();
+
     // The window is being destroyed (the host destroyed its parent): give up its drop registration
     // while the window still exists, forget the parent and stop drawing.
     void windowDestroyed();
@@ -97,6 +112,9 @@ private:
     void* parentWindow;
     CView* modalView = nullptr;
     CView* focusView = nullptr;
+    CView* mouseTracker = nullptr;
+    CPoint lastTracked;
+    bool dragsFollowIdle = false;
     bool firstDraw = true;
     bool openFlag = true;
     bool dropActive = false;

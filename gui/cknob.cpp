@@ -190,66 +190,85 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
         return;
 
     // The drag arithmetic runs in double; only the stored value is rounded to float.
-    const double span = static_cast<double>(maxValue) - minValue;
-    double entry = getValue();
-    const double middle = span * 0.5;
-    double range = 200.0;
-    double coef = span / range;
-    CPoint firstPoint;
-    bool linear = false;
-    int32_t previousButtons = buttons;
-    float old = 0.0f;
+    drag.span = static_cast<double>(maxValue) - minValue;
+    drag.entry = getValue();
+    drag.middle = drag.span * 0.5;
+    drag.coef = drag.span / 200.0;
+    drag.linear = false;
+    drag.previousButtons = buttons;
+    drag.old = 0.0f;
+    drag.lastWhere = CPoint(-1, -1);
 
     const bool knobModeLinear = parentFrame && parentFrame->getKnobMode() == 2;
     const bool alt = (buttons & kAlt) != 0;
     if (knobModeLinear != alt) {
-        if (buttons & kShift)
-            range = zoomFactor * 200.0;
-        coef = span / range;
-        firstPoint = where;
-        linear = true;
+        const double range = (buttons & kShift) ? zoomFactor * 200.0 : 200.0;
+        drag.coef = drag.span / range;
+        drag.firstPoint = where;
+        drag.linear = true;
     } else {
         CPoint relative = where;
         relative.offset(-size.left, -size.top);
-        old = valueFromPoint(relative);
+        drag.old = valueFromPoint(relative);
     }
 
-    CPoint lastWhere(-1, -1);
     beginEdit();
+    // The frame follows the rest of the drag on its idle passes: the host's thread goes on.
+    if (parentFrame && parentFrame->getDragsFollowIdle()) {
+        dragTo(context, where, buttons);
+        CPoint inFrame = where;
+        localToFrame(inFrame);
+        parentFrame->startMouseTracking(this, inFrame);
+        return;
+    }
     do {
         buttons = context ? context->getMouseButtons() : 0;
-        if (where != lastWhere) {
-            lastWhere = where;
-            if (linear) {
-                const int32_t diff = (where.h - firstPoint.h) + (firstPoint.v - where.v);
-                if (buttons != previousButtons) {
-                    range = (buttons & kShift) ? zoomFactor * 200.0 : 200.0;
-                    const double newCoef = span / range;
-                    entry = entry + diff * (coef - newCoef);
-                    coef = newCoef;
-                    previousButtons = buttons;
-                }
-                setValue(static_cast<float>(entry + diff * coef));
-                bounceValue();
-            } else {
-                where.offset(-size.left, -size.top);
-                setValue(valueFromPoint(where));
-                const float current = getValue();
-                // Crossing the dead zone pins the knob at the end it came from.
-                if (static_cast<double>(old) - current > middle)
-                    setValue(maxValue);
-                else if (static_cast<double>(current) - old > middle)
-                    setValue(minValue);
-                else
-                    old = current;
-            }
-            if (isDirty() && listener)
-                listener->valueChanged(context, this);
-        }
+        dragTo(context, where, buttons);
         getMouseLocation(context, where);
         doIdleStuff();
     } while (buttons & kLButton);
     endEdit();
+}
+
+bool CKnob::trackMouse(CDrawContext* context, CPoint& where, int32_t buttons)
+{
+    dragTo(context, where, buttons);
+    if (buttons & kLButton)
+        return true;
+    endEdit();
+    return false;
+}
+
+void CKnob::dragTo(CDrawContext* context, CPoint where, int32_t buttons)
+{
+    if (where == drag.lastWhere)
+        return;
+    drag.lastWhere = where;
+    if (drag.linear) {
+        const int32_t diff = (where.h - drag.firstPoint.h) + (drag.firstPoint.v - where.v);
+        if (buttons != drag.previousButtons) {
+            const double range = (buttons & kShift) ? zoomFactor * 200.0 : 200.0;
+            const double newCoef = drag.span / range;
+            drag.entry = drag.entry + diff * (drag.coef - newCoef);
+            drag.coef = newCoef;
+            drag.previousButtons = buttons;
+        }
+        setValue(static_cast<float>(drag.entry + diff * drag.coef));
+        bounceValue();
+    } else {
+        where.offset(-size.left, -size.top);
+        setValue(valueFromPoint(where));
+        const float current = getValue();
+        // Crossing the dead zone pins the knob at the end it came from.
+        if (static_cast<double>(drag.old) - current > drag.middle)
+            setValue(maxValue);
+        else if (static_cast<double>(current) - drag.old > drag.middle)
+            setValue(minValue);
+        else
+            drag.old = current;
+    }
+    if (isDirty() && listener)
+        listener->valueChanged(context, this);
 }
 
 bool CKnob::onWheel(CDrawContext* context, const CPoint&, float distance)

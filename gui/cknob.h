@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A rotary control: angular geometry, the modal drag loop (circular or linear), wheel and keys.
+// A rotary control: angular geometry, the drag (circular or linear; a loop of its own, or followed
+// by the frame across idle passes), wheel and keys.
 #pragma once
 
 #include "gui/ccontrol.h"
@@ -18,6 +19,7 @@ public:
     using CControl::onWheel;
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
     bool isTypeOf(const char* name) const override;
+    bool trackMouse(CDrawContext* context, CPoint& where, int32_t buttons) override;
 
     virtual void drawHandle(CDrawContext* context);
     virtual void setStartAngle(float angle);
@@ -50,6 +52,23 @@ protected:
     float bCoef = 0.0f;
     float radius;
     float zoomFactor = 1.5f;
+
+private:
+    // One step of a drag: the pointer at `where` (parent coordinates) with the button state.
+    void dragTo(CDrawContext* context, CPoint where, int32_t buttons);
+
+    // What a drag keeps from its press to its release.
+    struct Drag {
+        double span = 0.0;
+        double entry = 0.0;
+        double middle = 0.0;
+        double coef = 0.0;
+        CPoint firstPoint;
+        CPoint lastWhere;
+        bool linear = false;
+        int32_t previousButtons = 0;
+        float old = 0.0f;
+    } drag;
 };
 
 } // namespace gui

@@ -61,6 +61,10 @@ public:
     virtual void setWantsFocus(bool state) { bWantsFocus = state; }
     virtual bool isTypeOf(const char* name) const;
     virtual void update(CDrawContext* context);
+    // A drag that the frame follows across its idle passes (see CFrame::startMouseTracking): the
+    // pointer at `where` in the parent's coordinates, with the button state. Answers whether the
+    // drag goes on.
+    virtual bool trackMouse(CDrawContext* /*context*/, CPoint& /*where*/, int32_t /*buttons*/) { return false; }
 
     // Non-virtual helpers shared by the tree.
     const CRect& getSizeRect() const { return size; }

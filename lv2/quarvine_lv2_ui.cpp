@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 X11 UI: the amplifier's panel in the host's parent window. Edits go out through the
 // host's write function in the ports' units, and port events move the controls. The host's idle
-// calls read the window's events; a knob drag reads them in its own loop and calls back here.
+// calls read the window's events, a knob drag's among them: each call handles what is pending and
+// returns, so the host's own windows and port events go on during a drag.
 #include "editor/amp_panel.h"
 #include "gui/cframe.h"
 #include "gui/platform.h"
@@ -34,6 +35,14 @@ public:
     {
         for (int i = 0; i < kNumParameters; ++i)
             values[i] = quarvine::kDefaultValues[i];
+    }
+
+    ~Lv2Ui()
+    {
+        // A host that ends the UI during a drag still hears the touch end.
+        if (gui::CFrame* frame = panel.getFrame())
+            frame->endMouseTracking();
+        panel.close();
     }
 
     AmpPanel panel{*this};
@@ -73,7 +82,8 @@ public:
     }
 
 protected:
-    // A knob drag's loop: redraw what it moved, without spinning the processor.
+    // A turn of a knob's own drag loop, for a frame whose drags do not follow the idle calls:
+    // redraw what it moved, without spinning the processor.
     void frameIdleStuff() override
     {
         idle();
@@ -108,17 +118,20 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
                          LV2UI_Controller controller, LV2UI_Widget* widget, const LV2_Feature* const* features)
 {
     void* parent = const_cast<void*>(feature(features, LV2_UI__parent));
-    if (std::strcmp(pluginUri, ports::kPluginUri) != 0 || !parent || !write)
+    if (!pluginUri || std::strcmp(pluginUri, ports::kPluginUri) != 0 || !parent || !write || !widget)
         return nullptr;
     auto* ui = new (std::nothrow)
         Lv2Ui(write, controller, static_cast<const LV2UI_Touch*>(feature(features, LV2_UI__touch)));
     if (!ui)
         return nullptr;
-    if (!ui->panel.open(parent)) {
+    // A parent that names no window of the server (a pointer, say) leaves the frame in memory:
+    // nothing would show.
+    const uintptr_t window = ui->panel.open(parent) ? gui::portable::presenter::nativeWindow(*ui->panel.getFrame()) : 0;
+    if (!window) {
         delete ui;
         return nullptr;
     }
-    *widget = reinterpret_cast<LV2UI_Widget>(gui::portable::presenter::nativeWindow(*ui->panel.getFrame()));
+    *widget = reinterpret_cast<LV2UI_Widget>(window);
     if (const auto* resize = static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize)))
         resize->ui_resize(resize->handle, ui->panel.width(), ui->panel.height());
     return ui;
@@ -149,7 +162,7 @@ const LV2UI_Idle_Interface kIdleInterface = {idle};
 
 const void* extensionData(const char* uri)
 {
-    return std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &kIdleInterface : nullptr;
+    return uri && std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &kIdleInterface : nullptr;
 }
 
 const LV2UI_Descriptor kDescriptor = {ports::kUiUri, instantiate, cleanup, portEvent, extensionData};

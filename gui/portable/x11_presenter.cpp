@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The X11 presenter: each frame opened inside a host's X window gets its own display
 // connection and a child window of the host's; the frame's pixel surface is put into it, and
-// the window's events are read on the host's idle call and inside a knob drag. No thread of
-// our own: everything runs on the host's GUI thread.
+// the window's events are read on the host's idle call, a knob drag's motion and release among
+// them. No thread of our own: everything runs on the host's GUI thread, and no call waits for an
+// event.
 #include "gui/portable/window_presenter.h"
 
+#include "gui/cdrawcontext.h"
 #include "gui/cframe.h"
 #include "gui/platform.h"
 #include "gui/portable/live_input.h"
@@ -224,6 +226,24 @@ bool usableVisual(const Visual* visual, int depth)
 
 // ---- Events ---------------------------------------------------------------------------------
 
+// The live input's button word from an X state mask.
+int32_t buttonWord(unsigned int mask)
+{
+    return ((mask & Button1Mask) ? 1 : 0) | ((mask & Button2Mask) ? 2 : 0) | ((mask & Button3Mask) ? 4 : 0) |
+           ((mask & ShiftMask) ? 8 : 0) | ((mask & ControlMask) ? 16 : 0) | ((mask & Mod1Mask) ? 32 : 0);
+}
+
+// One step of the drag the frame follows: the pointer in window coordinates.
+void track(Presenter& p, const CPoint& where, int32_t buttons)
+{
+    Presenter* previous = active;
+    active = &p;
+    ++handlingDepth;
+    p.frame->trackMouse(where, buttons);
+    --handlingDepth;
+    active = previous;
+}
+
 void handleExpose(Presenter& p, const XExposeEvent& event)
 {
     const CRect rect(event.x, event.y, event.x + event.width, event.y + event.height);
@@ -241,7 +261,7 @@ void handleButton(Presenter& p, const XButtonEvent& event)
     case Button1:
     case Button2:
     case Button3:
-        // Modal while a knob is dragged: returns after the button is released.
+        // A knob's drag goes on in the motion and release events of later idle passes.
         buttonDown(*p.frame, where);
         break;
     case Button4:
@@ -272,8 +292,19 @@ void handleEvent(Presenter& p, XEvent& event)
             handleExpose(p, event.xexpose);
         break;
     case ButtonPress:
-        if (event.xbutton.window == p.window)
+        // A drag holds the pointer until its release.
+        if (event.xbutton.window == p.window && !p.frame->isTrackingMouse())
             handleButton(p, event.xbutton);
+        break;
+    case MotionNotify:
+        if (event.xmotion.window == p.window && p.frame->isTrackingMouse())
+            track(p, CPoint(event.xmotion.x, event.xmotion.y), buttonWord(event.xmotion.state));
+        break;
+    case ButtonRelease:
+        // The state is the one before the release.
+        if (event.xbutton.window == p.window && p.frame->isTrackingMouse() && event.xbutton.button <= Button3)
+            track(p, CPoint(event.xbutton.x, event.xbutton.y),
+                  buttonWord(event.xbutton.state & ~(Button1Mask << (event.xbutton.button - Button1))));
         break;
     case DestroyNotify:
         if (event.xdestroywindow.window == p.window) {
@@ -308,6 +339,27 @@ void connectionLost(Display* display, void*)
     }
 }
 
+// A drag whose release never reached the window (another client took the pointer) ends where
+// the pointer is once the button is up.
+void endLostDrag(Presenter& p)
+{
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned int mask = 0;
+    ErrorTrap trap(p.display);
+    const Bool sameScreen = XQueryPointer(p.display, p.window, &root, &child, &rootX, &rootY, &x, &y, &mask);
+    if (trap.failed() || (mask & Button1Mask))
+        return;
+    // A release sent before the reply is queued by now, in its place after the motion.
+    pumpEvents(p);
+    if (p.windowGone || !p.frame->isTrackingMouse())
+        return;
+    if (sameScreen)
+        track(p, CPoint(x, y), buttonWord(mask));
+    else
+        p.frame->endMouseTracking();
+}
+
 void frameIdle(CFrame& frame)
 {
     Presenter* p = find(frame);
@@ -315,8 +367,19 @@ void frameIdle(CFrame& frame)
         return;
     ErrorTrap trap(p->display);
     flushChanges(*p);
-    if (handlingDepth == 0)
+    if (handlingDepth == 0) {
+        bool dragged = frame.isTrackingMouse();
         pumpEvents(*p);
+        dragged = dragged || frame.isTrackingMouse();
+        if (!p->windowGone && frame.isTrackingMouse())
+            endLostDrag(*p);
+        // What the drag moved shows on this pass, not the host's next one.
+        if (dragged && !p->windowGone && frame.isDirty()) {
+            CDrawContext* context = frame.createDrawContext();
+            frame.update(context);
+            context->forget();
+        }
+    }
     flushChanges(*p);
 }
 
@@ -372,8 +435,7 @@ private:
             return false;
         if (sameScreen)
             cursor = CPoint(x, y);
-        buttons = ((mask & Button1Mask) ? 1 : 0) | ((mask & Button2Mask) ? 2 : 0) | ((mask & Button3Mask) ? 4 : 0) |
-                  ((mask & ShiftMask) ? 8 : 0) | ((mask & ControlMask) ? 16 : 0) | ((mask & Mod1Mask) ? 32 : 0);
+        buttons = buttonWord(mask);
         return true;
     }
 
@@ -441,7 +503,10 @@ bool attach(CFrame& frame, PixelSurface& surface, void* parentWindow)
             attributes.background_pixmap = None;
             attributes.border_pixel = 0;
             attributes.colormap = parentAttributes.colormap;
-            attributes.event_mask = ExposureMask | ButtonPressMask | StructureNotifyMask;
+            // The press grabs the pointer for the window: a drag's motion and release come here
+            // wherever the pointer goes.
+            attributes.event_mask =
+                ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | StructureNotifyMask;
             p->window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(std::max(surface.width, 1)),
                                       static_cast<unsigned>(std::max(surface.height, 1)), 0, p->depth, InputOutput,
                                       p->visual, CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask,
@@ -460,6 +525,7 @@ bool attach(CFrame& frame, PixelSurface& surface, void* parentWindow)
         return false;
     }
     presenters.push_back(std::move(p));
+    frame.setDragsFollowIdle(true);
     platform::setFrameIdleHook(&frameIdle);
     if (!installedLiveInput())
         setLiveInput(&xInput);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 UI loaded as a host loads it, in a real X window on a server of each test's own: clicks on the switch reach the host's
 // write function in the port's units (the steps 0 and 2, not the panel's 0 and 1), bracketed by
-// touch, and the host's port events move the switch to the step they carry. (jalv's stage in
+// touch, and the host's port events move the switch to the step they carry; a knob drag leaves
+// the host's idle calls free; a careless host's arguments get NULL. (jalv's stage in
 // scripts/lv2-hosts.sh shows port events moving the knobs.)
 // GoogleTest before Xlib, whose macros (None, Bool) break its headers.
 #include <gtest/gtest.h>
@@ -20,10 +21,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <mutex>
+#include <stop_token>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -31,6 +37,9 @@
 extern char** environ;
 
 namespace {
+
+// A watchdog thread may release the button on a connection of its own.
+const bool threadsReady = XInitThreads() != 0;
 
 constexpr uint32_t kOversamplingPort = 6;
 
@@ -160,19 +169,27 @@ protected:
     bool idleUntil(Condition condition)
     {
         for (int i = 0; i < 400 && !condition(); ++i) {
+            const auto start = std::chrono::steady_clock::now();
             idle->idle(ui);
+            longestIdle = std::max(longestIdle, std::chrono::steady_clock::now() - start);
             XSync(display, False);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return condition();
     }
 
-    void clickAt(int x, int y)
+    void pointTo(int x, int y)
     {
         int rx = 0, ry = 0;
         Window child = 0;
         XTranslateCoordinates(display, parent, DefaultRootWindow(display), x, y, &rx, &ry, &child);
         XTestFakeMotionEvent(display, -1, rx, ry, CurrentTime);
+        XSync(display, False);
+    }
+
+    void clickAt(int x, int y)
+    {
+        pointTo(x, y);
         XTestFakeButtonEvent(display, 1, True, CurrentTime);
         XTestFakeButtonEvent(display, 1, False, CurrentTime);
         XSync(display, False);
@@ -220,6 +237,7 @@ protected:
     LV2UI_Touch touch{nullptr, touchFunction};
     LV2UI_Handle ui = nullptr;
     const LV2UI_Idle_Interface* idle = nullptr;
+    std::chrono::steady_clock::duration longestIdle{};
 };
 
 TEST_F(Lv2Ui, TheSwitchWritesItsStepsInPortUnitsWithinATouch)
@@ -260,6 +278,103 @@ TEST_F(Lv2Ui, EachOversamplingStepFromTheHostShowsItsPositionOnTheSwitch)
         EXPECT_TRUE(idleUntil([&] { return switchPixels() == shown[step]; }))
             << "port value " << value << " should show step " << step;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The last value written to a port; NaN when none was.
+float lastWrite(uint32_t port)
+{
+    float value = std::nanf("");
+    for (const Event& event : events)
+        if (event.kind == 'w' && event.port == port)
+            value = event.value;
+    return value;
+}
+
+TEST_F(Lv2Ui, AKnobDragGoesOnAcrossIdleCallsThatReturnWhileTheButtonIsHeld)
+{
+    ASSERT_TRUE(threadsReady);
+    // Should idle() wait for the release, a watchdog lets go of the button after 10 s.
+    std::jthread watchdog([name = server.name](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        wake.wait_for(lock, stop, std::chrono::seconds(10), [] { return false; });
+        Display* d = stop.stop_requested() ? nullptr : XOpenDisplay(name.c_str());
+        if (d) {
+            XTestFakeButtonEvent(d, 1, False, CurrentTime);
+            XCloseDisplay(d);
+        }
+    });
+
+    // Drive, port 1: the knob at 106..156 x 26..76, its centre (131, 51). Circular dragging: the
+    // sweep runs 270 degrees clockwise from 225 degrees, so straight above the centre is 0.5,
+    // up and right at 45 degrees 2/3, straight right 5/6.
+    constexpr uint32_t kDrivePort = 1;
+    events.clear();
+    pointTo(131, 30);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XSync(display, False);
+    const std::pair<std::pair<int, int>, float> path[] = {{{131, 30}, 0.5f}, {{146, 36}, 2.0f / 3.0f}, {{152, 51}, 5.0f / 6.0f}};
+    for (const auto& [point, value] : path) {
+        pointTo(point.first, point.second);
+        EXPECT_TRUE(idleUntil([&] { return std::fabs(lastWrite(kDrivePort) - value) < 1e-3f; }))
+            << "at (" << point.first << ", " << point.second << ") the knob should be at " << value;
+    }
+    // The host's port event during the hold reaches the screen.
+    const std::vector<unsigned long> switchBefore = switchPixels();
+    sendOversampling(2.0f);
+    EXPECT_TRUE(idleUntil([&] { return switchPixels() != switchBefore; }));
+    EXPECT_LT(longestIdle, std::chrono::seconds(1));
+    ASSERT_FALSE(events.empty());
+    EXPECT_NE(events.back().kind, 'r') << "the edit ended before the release";
+
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
+    ASSERT_TRUE(idleUntil([] { return !events.empty() && events.back().kind == 'r'; }));
+    EXPECT_EQ(events.front().kind, 't');
+    int touches = 0;
+    for (const Event& event : events) {
+        EXPECT_EQ(event.port, kDrivePort);
+        touches += event.kind != 'w';
+    }
+    EXPECT_EQ(touches, 2);
+    EXPECT_NEAR(lastWrite(kDrivePort), 5.0f / 6.0f, 1e-3f);
+
+    // A host that ends the UI during a drag still hears the touch end.
+    events.clear();
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XSync(display, False);
+    ASSERT_TRUE(idleUntil([] { return !events.empty() && events.front().kind == 't'; }));
+    descriptor->cleanup(std::exchange(ui, nullptr));
+    EXPECT_EQ(events.back().kind, 'r');
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+}
+
+TEST_F(Lv2Ui, AHostsNullArgumentsOrAPointerForTheParentGetNull)
+{
+    EXPECT_EQ(descriptor->extension_data(nullptr), nullptr);
+    const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
+    const LV2_Feature* features[] = {&parentFeature, nullptr};
+    LV2UI_Widget widget = nullptr;
+    EXPECT_EQ(descriptor->instantiate(descriptor, nullptr, QUARVINE_LV2_BUNDLE, writeFunction, nullptr, &widget,
+                                      features),
+              nullptr);
+    EXPECT_EQ(descriptor->instantiate(descriptor, "urn:orn:quarvine", QUARVINE_LV2_BUNDLE, writeFunction, nullptr,
+                                      nullptr, features),
+              nullptr);
+    // An address where the window id belongs: above the ids' 29 bits, no window to show in.
+    int standIn = 0;
+    const LV2_Feature pointerFeature{LV2_UI__parent, &standIn};
+    const LV2_Feature* pointerFeatures[] = {&pointerFeature, nullptr};
+    ASSERT_GT(reinterpret_cast<uintptr_t>(&standIn), uintptr_t{0x1fffffff});
+    EXPECT_EQ(descriptor->instantiate(descriptor, "urn:orn:quarvine", QUARVINE_LV2_BUNDLE, writeFunction, nullptr,
+                                      &widget, pointerFeatures),
+              nullptr);
+    EXPECT_EQ(widget, nullptr);
 }
 
 } // namespace

@@ -514,13 +514,18 @@ TEST_F(X11EditorTest, AHostThatDestroysItsWindowFirstCrashesNothing)
     EXPECT_TRUE(idleUntil([&] { return shownFrame(capture(), 0) == expectedFrame(plugin->getParameter(0)); }));
 }
 
-TEST_F(X11EditorTest, AnUnknownParentWindowAnswersZero)
+TEST_F(X11EditorTest, AnUnknownOrImpossibleParentWindowAnswersZero)
 {
     // A window id of our server that names no window.
     const Window stale = parent;
     XDestroyWindow(display, parent);
     XSync(display, False);
     parent = stale;
+    EXPECT_FALSE(open());
+    // A pointer where the id belongs (above the ids' 29 bits) would leave an editor nobody sees.
+    int standIn = 0;
+    parent = static_cast<Window>(reinterpret_cast<uintptr_t>(&standIn));
+    ASSERT_GT(parent, 0x1fffffffu);
     EXPECT_FALSE(open());
     parent = 0;
     plugin->dispatch(effEditIdle);
