@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -100,9 +101,10 @@ TEST(BuiltInCabinets, AreMinimumPhaseAndStartAtOnce)
 TEST(BuiltInCabinets, FallAtLeast20dBFrom10kHzUnderThePresenceBand)
 {
     for (const CabinetResponse& c : builtInCabinets()) {
-        const double presence = pinkLevelDb(c, 1000.0, 4000.0);
+        double highest = -1e9;
         for (double f = 10000.0; f <= 20000.0; f *= 1.01)
-            ASSERT_LT(levelDb(c, f), presence - 20.0) << c.name << " at " << f << " Hz";
+            highest = std::max(highest, levelDb(c, f));
+        EXPECT_LT(highest, pinkLevelDb(c, 1000.0, 4000.0) - 20.0) << c.name;
     }
 }
 
