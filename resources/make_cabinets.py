@@ -80,10 +80,10 @@ class Speaker:
 # The cone's break-up, read off the shape that makers' published responses of 10- and 12-inch paper
 # cones share (measured on a baffle at 1 W, 1 m): "they rise steadily until about 1 kHz, have a
 # suck-out around 1.5 kHz, peak at 2 kHz and extend out to 4-5 kHz" (A. Lucas, "Optimizing mids and
-# highs", Premier Guitar). Two peaks in the presence region and a dip between them give the
-# irregular top of a paper cone; their heights, +5 and +6 dB over the level at 1 kHz, and the fall
-# beyond the datasheet's upper limit (a fourth-order Butterworth, 24 dB an octave) are this model's
-# choices within that shape.
+# highs", Premier Guitar). Here: the dip at 1.5 kHz, then two peaks with a dip between them for the
+# irregular top of a paper cone. Their heights (+5 and +6 dB), the dips' depths (-4, -3 dB), the
+# Q's and the fall beyond the datasheet's upper limit (a fourth-order Butterworth, 24 dB an
+# octave) are this model's choices within that shape.
 PRESENCE_RISE_DB = 5.0  # from 200 Hz to about 1 kHz, a first-order shelf
 PRESENCE_RISE_FROM = 200.0  # Hz
 TWELVE_INCH_BREAKUP = (Resonance(1500.0, -4.0, 3.0), Resonance(2200.0, 5.0, 2.5),
@@ -116,7 +116,8 @@ CABINETS = [
     # A small combo, about 45 x 38 x 22 cm outside: the back wave leaves the open back some 20 cm
     # behind the cone and comes round the nearest (10 cm) to the farthest (30 cm) edge of the front.
     Cabinet("1x10 open back", "kOpenBack1x10", TEN_INCH, 1, 0.0, (0.30, 0.50), 0.0, 0.0),
-    # A 1x12 combo, about 56 x 46 x 26 cm outside.
+    # A 1x12 combo, about 56 x 46 x 26 cm outside: the open back some 25 cm behind the cone, the
+    # front's edges 10 to 35 cm from it.
     Cabinet("1x12 open back", "kOpenBack1x12", TWELVE_INCH, 1, 0.0, (0.35, 0.60), 0.0, 0.0),
     # A straight 4x12, 76 x 76 x 36 cm outside in 18 mm plywood: 72.4 x 72.4 x 32.4 cm = 170 l inside,
     # less the four drivers and the baffle's brace, 150 l. Drivers 34 cm apart, centre to centre.
@@ -194,6 +195,7 @@ def design(f, cabinet):
         d1, d2 = cabinet.rear_paths
         mean = 0.5 * (d1 + d2)
         air = air - r_eq / mean * np.exp(-1j * k * (mean - MIC_DISTANCE)) * np.sinc(f * (d2 - d1) / SPEED_OF_SOUND)
+    assert cabinet.drivers in (1, 4), "the model places one driver or four in a square"
     if cabinet.drivers == 4:
         # The microphone on one driver of a 2 x 2 square: two neighbours beside it, one across.
         for offset in (cabinet.spacing, cabinet.spacing, cabinet.spacing * math.sqrt(2.0)):
@@ -330,10 +332,11 @@ def draw(made):
         bare_db = 20.0 * np.log10(bare / np.interp(1000.0, f, bare)) + response_db(taps.astype(np.float64), np.array([1000.0]))[0]
         ax.semilogx(f, bare_db, color="0.6", lw=1.0, label="speaker alone on a baffle (model)")
         ax.semilogx(f, 20.0 * np.log10(np.interp(f, grid, magnitude)), "--", color="tab:blue", lw=1.0,
-                    label="cabinet and microphone (model)")
+                    label="cabinet and microphone (model, under the red)")
         ax.semilogx(f, response_db(taps.astype(np.float64), f), color="tab:red", lw=1.3,
                     label=f"impulse response ({TAPS} taps)")
-        ax.set_title(cabinet.name)
+        fc, q = closed_box(cabinet.speaker, cabinet)
+        ax.set_title(f"{cabinet.name} (resonance {fc:.0f} Hz, Q {q:.2f})", fontsize=10)
         ax.grid(True, which="both", alpha=0.3)
         ax.set_xlim(40.0, 20000.0)
         ax.set_ylim(-60.0, 15.0)
