@@ -44,13 +44,14 @@ configure_and_build() { # dir, cmake args..., -- targets...
 # A virtual screen for the programs that open real windows (the editor tests, Wine). Xvfb picks a
 # free display itself and tells its number once it accepts connections (-displayfd): no number is
 # raced for with servers that start beside it, and nothing is waited for longer than that takes
-# (at most 30 s).
+# (at most 30 s). -noreset: by default the server resets whenever its last client leaves and cuts
+# off those connecting meanwhile, as test programs running side by side do.
 display=""
 xvfb_pid=""
 start_display() {
   [ -n "$xvfb_pid" ] && return 0
   local n=""
-  coproc XVFB { exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null; }
+  coproc XVFB { exec Xvfb -displayfd 1 -noreset -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null; }
   xvfb_pid=$XVFB_PID
   if read -r -t 30 -u "${XVFB[0]}" n && [ -n "$n" ]; then display=":$n"; return 0; fi
   echo "Xvfb did not start"

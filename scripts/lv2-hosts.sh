@@ -59,10 +59,11 @@ start() { # seconds, command...
 
 # Xvfb picks a free display itself and tells its number once it accepts connections
 # (-displayfd): no number is raced for with servers that start beside it, nothing is waited for
-# longer than it takes (at most 30 s).
+# longer than it takes (at most 30 s). -noreset: by default the server resets when its last client
+# leaves and cuts off one connecting meanwhile (jalv, as the snapshot tool leaves).
 start_display() {
   local n=""
-  coproc XVFB { exec timeout -k 5 300 Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null; }
+  coproc XVFB { exec timeout -k 5 300 Xvfb -displayfd 1 -noreset -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null; }
   started+=("$XVFB_PID")
   read -r -t 30 -u "${XVFB[0]}" n && [ -n "$n" ] || fail "Xvfb did not start"
   export DISPLAY=":$n"
