@@ -44,6 +44,37 @@ configure_and_build() { # dir, cmake args..., -- targets...
   fi
 }
 
+# A virtual screen for the programs that open real windows (the editor tests, Wine). Xvfb picks a
+# free display itself and tells its number once it accepts connections (-displayfd): no number is
+# raced for with servers that start beside it, and nothing is waited for longer than that takes
+# (at most 30 s). -noreset: by default the server resets whenever its last client leaves and cuts
+# off those connecting meanwhile, as test programs running side by side do.
+display=""
+xvfb_pid=""
+start_display() {
+  [ -n "$xvfb_pid" ] && return 0
+  local n=""
+  coproc XVFB { exec Xvfb -displayfd 1 -noreset -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null; }
+  xvfb_pid=$XVFB_PID
+  if read -r -t 30 -u "${XVFB[0]}" n && [ -n "$n" ]; then display=":$n"; return 0; fi
+  echo "Xvfb did not start"
+  stop_display
+  return 1
+}
+# Wine's server for the project's prefix ends a few seconds after its last program: it is waited
+# for (at most 30 s, then ended) before the display goes, so that neither outlives the run.
+stop_display() {
+  local prefix=${QUARVINE_WINEPREFIX:-$root/build/wineprefix}
+  if [ -x /usr/lib/wine/wineserver64 ] && [ -d "$prefix" ]; then
+    WINEPREFIX=$prefix timeout 30 /usr/lib/wine/wineserver64 -w || WINEPREFIX=$prefix /usr/lib/wine/wineserver64 -k
+  fi
+  [ -n "$xvfb_pid" ] || return 0
+  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
+  display=""
+}
+trap stop_display EXIT
+
 stages=${1:-all}
 case "$stages" in
   all|native|windows) ;;
@@ -60,11 +91,12 @@ step "Native build with AddressSanitizer + UndefinedBehaviorSanitizer"
 configure_and_build "$out/asan" -DCMAKE_BUILD_TYPE=Debug -DQUARVINE_SANITIZE=address,undefined
 rc=$?
 if [ $rc -eq 0 ]; then
-  # The editor tests open real X11 windows: give them a virtual screen of their own.
-  (cd "$out/asan" && ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 \
-     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-     xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j"$jobs" -LE thread_tests)
+  # The editor tests open real X11 windows: a virtual screen of this run's own.
+  start_display
+  (cd "$out/asan" && DISPLAY=$display ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 \
+     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs" -LE thread_tests)
   rc=$?
+  stop_display
 fi
 record "native tests (ASan+UBSan)" $rc
 scripts/check-kernel-symbols.sh "$out/asan"
@@ -153,25 +185,6 @@ if [ "$stages" = windows ] && [ ! -x "$renderer" ]; then
   configure_and_build "$out/release" -DCMAKE_BUILD_TYPE=Release -DQUARVINE_TESTS=OFF -- quarvine-render
   record "native renderer built" $?
 fi
-
-# The Windows programs open real windows: give Wine a display of its own.
-display=""
-xvfb_pid=""
-start_display() {
-  [ -n "$xvfb_pid" ] && return 0
-  for n in $(seq 91 120); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-  done
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-}
-stop_display() {
-  [ -n "$xvfb_pid" ] || return 0
-  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
-  xvfb_pid=""
-}
-trap stop_display EXIT
 
 # demo_compare BUILD-DIR RUNNER: the native renderer's dry demo phrase through the build's
 # quarvine.dll under Wine, sample by sample against the native plug-in's rendering of it.

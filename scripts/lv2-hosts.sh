@@ -15,10 +15,18 @@ compare="$build/tools/compare/quarvine-compare"
 work=$(mktemp -d "${TMPDIR:-/tmp}/quarvine-lv2-$stage.XXXXXX")
 declare -a started=()
 
+# Stops what start() started, the newest first, each to its end (at most 10 s, then killed): a
+# client whose JACK or X server goes first leaves its semaphores and temporary folder behind.
 cleanup() {
-  local pid
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
+  local i pid end
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+    pid=${started[i]}
+    kill "$pid" 2>/dev/null
+    end=$((SECONDS + 10))
+    while kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && { pkill -KILL -P "$pid"; kill -KILL "$pid"; }
+    wait "$pid" 2>/dev/null
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -50,22 +58,35 @@ start() { # seconds, command...
   started+=($!)
 }
 
+# Xvfb picks a free display itself and tells its number once it accepts connections
+# (-displayfd): no number is raced for with servers that start beside it, nothing is waited for
+# longer than it takes (at most 30 s). -noreset: by default the server resets when its last client
+# leaves and cuts off one connecting meanwhile (jalv, as the snapshot tool leaves).
 start_display() {
-  local n
-  for n in $(seq 140 199); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
-  done
+  local n=""
+  coproc XVFB { exec timeout -k 5 300 Xvfb -displayfd 1 -noreset -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null; }
+  started+=("$XVFB_PID")
+  read -r -t 30 -u "${XVFB[0]}" n && [ -n "$n" ] || fail "Xvfb did not start"
   export DISPLAY=":$n"
-  start 300 Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-  fail "Xvfb did not start on $DISPLAY"
 }
 
-# waits up to $1 tenths of a second for a command to succeed
-wait_for() { # tenths, command...
-  local tenths=$1; shift
-  for _ in $(seq "$tenths"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
+# Polls a command until it succeeds, at most $1 seconds.
+wait_for() { # seconds, command...
+  local end=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.1
+  done
+}
+
+panel_shown() { # jalv's window holds our panel inside suil's containers
+  [ "$(xwininfo -root -tree | grep -c ' 680x120+')" -ge 3 ]
+}
+
+dialogue_accepts() { # presses Return; true once jalv's save dialogue is gone
+  xdotool search --onlyvisible --name '^Save State$' >/dev/null || return 0
+  xdotool key Return
+  ! xdotool search --onlyvisible --name '^Save State$' >/dev/null
 }
 
 same_picture() { # reference, window id: the window shows exactly the reference's pixels
@@ -85,46 +106,53 @@ stage_jalv() {
   local snapshot="$build/tools/editor_snapshot/quarvine-editor-snapshot"
   [ -x "$snapshot" ] || fail "missing $snapshot"
   start_display
-  export JACK_DEFAULT_SERVER="quarvine-$$" JACK_NO_AUDIO_RESERVATION=1
+  # A server name of this run's own (the folder's random part): a pid comes round again, and with
+  # it a name another run may have left semaphores under.
+  export JACK_DEFAULT_SERVER="quarvine-${work##*.}" JACK_NO_AUDIO_RESERVATION=1
   start 300 jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 256 >"$work/jackd.log" 2>&1
-  timeout 20 jack_wait -w -t 15 -s "$JACK_DEFAULT_SERVER" >/dev/null || fail "jackd did not start"
+  timeout 40 jack_wait -w -t 30 -s "$JACK_DEFAULT_SERVER" >/dev/null || { cat "$work/jackd.log"; fail "jackd did not start"; }
   # The VST editor's own rendering of the same settings: Drive 9, 4x.
   "$snapshot" "$work/before.ppm" --param 1=0.9 --param 6=0.5 || fail "no reference picture of the VST editor"
+  # In the stage's folder: jalv's save dialogue opens there.
+  cd "$work" || fail "no stage folder"
   start 240 jalv.gtk3 -c drive=0.9 -c oversampling=1 urn:orn:quarvine >"$work/jalv.log" 2>&1
   # Our window: the deepest 680x120 window in the tree (suil's containers around it have the same size).
-  local line=""
-  for _ in $(seq 200); do
-    line=$(xwininfo -root -tree 2>/dev/null | grep ' 680x120+' | tail -n 1)
-    [ -n "$line" ] && [ "$(xwininfo -root -tree | grep -c ' 680x120+')" -ge 3 ] && break
-    sleep 0.1
-  done
-  [ -n "$line" ] || { cat "$work/jalv.log"; fail "jalv.gtk3 showed no 680x120 panel"; }
+  wait_for 60 panel_shown || { cat "$work/jalv.log"; fail "jalv.gtk3 showed no 680x120 panel"; }
+  local line
+  line=$(xwininfo -root -tree | grep ' 680x120+' | tail -n 1)
   local window x y
   window=$(awk '{print $1}' <<<"$line")
   read -r x y < <(sed -E 's/.* \+(-?[0-9]+)\+(-?[0-9]+)$/\1 \2/' <<<"$line")
   echo "panel window $window at $x,$y"
   # The host's values reach the knobs through port events.
-  wait_for 100 same_picture "$work/before.ppm" "$window" ||
+  wait_for 30 same_picture "$work/before.ppm" "$window" ||
     fail "the panel in jalv differs from the VST editor's rendering ($(compare -metric AE "$work/before.ppm" "$work/shown.png" null: 2>&1) pixels)"
   import -window "$window" "$work/jalv-panel.png"
   [ -n "${QUARVINE_ARTEFACTS:-}" ] && cp "$work/jalv-panel.png" "$QUARVINE_ARTEFACTS/"
 
   # Treble dragged round to point right: in circular mode that is 5/6 of the knob's travel
   # (start at 225 degrees, 270 degrees clockwise).
-  xdotool mousemove $((x + 212)) $((y + 30)) mousedown 1 sleep 0.3 mousemove $((x + 224)) $((y + 40)) sleep 0.2 \
-    mousemove $((x + 236)) $((y + 51)) sleep 0.3 mouseup 1
+  # The button goes up only once the knob shows the end of the drag: the drag loop has seen the
+  # pointer there (the pauses between the moves are the drag's speed, not waits).
   "$snapshot" "$work/after.ppm" --param 1=0.9 --param 6=0.5 --param 2=0.8333333 || fail "no reference picture"
-  wait_for 100 same_picture "$work/after.ppm" "$window" || fail "the dragged knob does not show as the VST editor's"
+  xdotool mousemove $((x + 212)) $((y + 30)) mousedown 1 sleep 0.3 mousemove $((x + 224)) $((y + 40)) sleep 0.2 \
+    mousemove $((x + 236)) $((y + 51))
+  wait_for 30 same_picture "$work/after.ppm" "$window" || { xdotool mouseup 1; fail "the dragged knob does not show as the VST editor's"; }
+  xdotool mouseup 1
+  wait_for 30 same_picture "$work/after.ppm" "$window" || fail "the released knob does not show as the VST editor's"
 
   # jalv tells its port values in the state it saves (File > Save, Ctrl+S).
   xdotool mousemove $((x + 600)) 10 key ctrl+s
-  wait_for 100 xdotool search --name "Save State" || fail "jalv's save dialogue did not open"
-  # The dialogue takes the keys once it is mapped and under the pointer.
-  sleep 1
-  xdotool mousemove 400 300 sleep 0.5 type --delay 20 "$work/state"
-  sleep 0.3
-  xdotool key Return
-  wait_for 100 test -s "$work/state/state.ttl" || fail "jalv saved no state"
+  local dialog
+  dialog=$(timeout 30 xdotool search --sync --onlyvisible --name '^Save State$' | head -n 1)
+  [ -n "$dialog" ] || fail "jalv's save dialogue did not open"
+  # No window manager gives the dialogue the keyboard: it is given it here. Then the name of a
+  # new folder in the stage's folder. GTK's chooser ignores a Return that follows the typing
+  # within about a second: Return is pressed until the dialogue closes, at most 30 s.
+  timeout 10 xdotool windowfocus --sync "$dialog" || fail "the save dialogue took no keyboard focus"
+  xdotool type --delay 20 state
+  wait_for 30 dialogue_accepts || fail "jalv's save dialogue stayed open"
+  wait_for 30 test -s "$work/state/state.ttl" || fail "jalv saved no state"
   state_values "$work/state/state.ttl" | sort | tee "$work/values"
   awk -F= '
     $1 == "treble" { t = ($2 - 5 / 6) ; ok += (t < 1e-6 && t > -1e-6) }
@@ -134,20 +162,23 @@ stage_jalv() {
   echo "jalv: the panel showed the host's values, and a drag set treble to 5/6"
 }
 
-# Ardour renders the dry phrase through the plug-in in a track and exports its master bus; that
-# must equal quarvine-render with the same settings. Everything runs headless on Ardour's dummy
-# backend (no JACK). The session is built in ardour7-lua: a mono track into a mono master (so no
-# panner), faders at 0 dB, region fades off. The Lua bindings cannot import a file, so the track
-# bounces silence as long as the phrase, which gives a region on disk, and the phrase then takes
-# that file's place. ardour7-export writes 32-bit float (no dither).
+# Ardour renders the dry phrase through the plug-in in a track; that must equal quarvine-render
+# with the same settings. Everything runs headless on Ardour's dummy backend (no JACK). The
+# session is built in ardour7-lua: a mono track into a mono master (so no panner), faders at 0 dB,
+# region fades off. The Lua bindings cannot import a file, so the track bounces silence as long as
+# the phrase, which gives a region on disk, and the phrase then takes that file's place. A second
+# ardour7-lua bounces the track through the plug-in and its fader (Ardour's own offline render,
+# its "bounce with processing"), written as 32-bit float. Not ardour7-export: Debian's 7.3 races
+# with its own engine, with our plug-in or none in the session (it aborts freeing its export
+# channels, 7 of 50 runs two at a time, or deadlocks against its butler).
 stage_ardour() {
   local tool
-  for tool in ardour7-lua ardour7-new_session ardour7-export; do
+  for tool in ardour7-lua ardour7-new_session; do
     command -v "$tool" >/dev/null || fail "$tool not installed (package ardour)"
   done
   local align="$root/scripts/wav-align.py"
-  # Ardour's own settings stay out of the user's configuration.
-  export XDG_CONFIG_HOME="$work/config"
+  # Ardour's own settings and caches stay out of the user's.
+  export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
   "$render" "$work/dry.wav" "$work/expected.wav" --drive 0.7 --bass 0.3 --treble 0.8 --volume 0.6 \
     --oversampling 4 >/dev/null || fail "quarvine-render failed"
   local frames
@@ -212,18 +243,27 @@ LUA
   source=$(sed -n 's/^source //p' "$work/ardour.log")
   [ -f "$source" ] || fail "no region file in the session"
   cp "$work/dry.wav" "$source" || fail "cannot put the dry phrase into the session"
-  # The session range (what ardour7-export renders) is the region: Ardour counts in superclock
-  # ticks, 282240000 a second.
-  local session_file="$work/session/amp.ardour" end=$((frames * 282240000 / 44100))
-  grep -q '<Locations/>' "$session_file" || fail "the saved session already has locations"
-  sed -i "s|<Locations/>|<Locations><Location id=\"1\" name=\"session\" start=\"a0\" end=\"a$end\" flags=\"IsSessionRange\" locked=\"0\" timestamp=\"0\" cue=\"0\"/></Locations>|" \
-    "$session_file"
-  timeout -k 5 120 ardour7-export -b float -o "$work/ardour.wav" "$work/session" amp >"$work/export.log" 2>&1 ||
-    { tail -20 "$work/export.log"; fail "ardour7-export failed"; }
-  [ -s "$work/ardour.wav" ] || { tail -20 "$work/export.log"; fail "ardour7-export wrote nothing"; }
+  # Up to the fader, not the outputs: the output ports' buffers belong to the engine's cycle, which
+  # clears them meanwhile (a block of silence now and then).
+  cat >"$work/bounce.lua" <<LUA
+ARDOUR.config():set_hide_dummy_backend(false)
+AudioEngine:set_backend("None (Dummy)", "", "")
+local s = load_session("$work/session", "amp")
+if not s then print("no session") return end
+local track = s:route_by_name("amp"):to_track()
+local region = track:bounce_range(0, $frames, ARDOUR.InterThreadInfo(), track:amp(), true, "wet")
+if region:isnil() then print("no bounce") close_session() return end
+print("wet " .. region:source(0):to_filesource():path())
+close_session()
+LUA
+  timeout -k 5 120 ardour7-lua "$work/bounce.lua" >"$work/bounce.log" 2>&1 ||
+    { tail -20 "$work/bounce.log"; fail "ardour7-lua could not bounce the track"; }
+  local wet
+  wet=$(sed -n 's/^wet //p' "$work/bounce.log")
+  [ -s "$wet" ] || { tail -20 "$work/bounce.log"; fail "Ardour's bounce wrote nothing"; }
   local lag
-  lag=$("$align" align "$work/expected.wav" "$work/ardour.wav" "$work/aligned.wav") || fail "cannot align Ardour's export"
-  echo "ardour: the export runs $lag frames behind quarvine-render"
+  lag=$("$align" align "$work/expected.wav" "$wet" "$work/aligned.wav") || fail "cannot align Ardour's bounce"
+  echo "ardour: the bounce runs $lag frames behind quarvine-render"
   "$compare" "$work/expected.wav" "$work/aligned.wav" 1e-6 || fail "Ardour's rendering differs from quarvine-render"
   echo "ardour: the dry phrase through the plug-in in an Ardour track equals quarvine-render"
 }

@@ -57,7 +57,9 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, ends[1], 3);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        const char* argv[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "800x200x24", nullptr};
+        // A black root (-br): until the panel draws, the switch's place shows one flat colour.
+        const char* argv[] = {"Xvfb", "-displayfd", "3", "-br", "-nolisten", "tcp",
+                              "-screen", "0", "800x200x24", nullptr};
         if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
             pid = -1;
         posix_spawn_file_actions_destroy(&actions);
@@ -148,7 +150,9 @@ protected:
         EXPECT_NE(widget, nullptr);
         idle = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
         ASSERT_NE(idle, nullptr);
-        idleUntil([] { return false; }); // shown and exposed
+        // Shown: the panel's window mapped and the switch drawn (not one flat colour), so that a
+        // click reaches it and a picture taken now is the panel's.
+        ASSERT_TRUE(idleUntil([&] { return panelShown(); })) << "the panel was not shown";
     }
 
     void TearDown() override
@@ -165,10 +169,13 @@ protected:
             savedDisplay.empty() ? ::unsetenv("DISPLAY") : ::setenv("DISPLAY", savedDisplay.c_str(), 1);
     }
 
+    // Idles until the condition holds, for at most 20 s of wall time (a loaded machine is slow,
+    // a broken build must not hang).
     template <typename Condition>
     bool idleUntil(Condition condition)
     {
-        for (int i = 0; i < 400 && !condition(); ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!condition() && std::chrono::steady_clock::now() < deadline) {
             const auto start = std::chrono::steady_clock::now();
             idle->idle(ui);
             longestIdle = std::max(longestIdle, std::chrono::steady_clock::now() - start);
@@ -176,6 +183,20 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return condition();
+    }
+
+    bool panelShown()
+    {
+        Window root = 0, up = 0, *children = nullptr;
+        unsigned count = 0;
+        XWindowAttributes attributes{};
+        const bool mapped = XQueryTree(display, parent, &root, &up, &children, &count) && count == 1 &&
+                            XGetWindowAttributes(display, children[0], &attributes) &&
+                            attributes.map_state == IsViewable;
+        if (children)
+            XFree(children);
+        const std::vector<unsigned long> pixels = switchPixels();
+        return mapped && std::any_of(pixels.begin(), pixels.end(), [&](unsigned long p) { return p != pixels[0]; });
     }
 
     void pointTo(int x, int y)

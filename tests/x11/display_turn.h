@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <fcntl.h>
@@ -17,11 +18,14 @@ class DisplayTurn {
 public:
     DisplayTurn()
     {
+        // The turn is a lock on the server's own lock file, /tmp/.X<n>-lock: it lives exactly as
+        // long as the server, so taking turns leaves no file behind.
         const char* name = std::getenv("DISPLAY");
-        std::string path = "/tmp/quarvine-x11-tests-";
-        for (const char* c = name ? name : ""; *c; ++c)
-            path += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        const char* colon = name ? std::strchr(name, ':') : nullptr;
+        if (!colon || !std::isdigit(static_cast<unsigned char>(colon[1])))
+            return;
+        const std::string path = "/tmp/.X" + std::to_string(std::atoi(colon + 1)) + "-lock";
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd >= 0)
             ::flock(fd, LOCK_EX);
     }

@@ -13,6 +13,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -248,14 +250,13 @@ struct X11EditorTest : ::testing::Test {
         }
     }
 
-    // Idles until the condition holds; a generous bound keeps a broken build from hanging.
+    // Idles until the condition holds, for at most 20 s of wall time (a loaded machine is slow,
+    // a broken build must not hang).
     bool idleUntil(const std::function<bool()>& condition)
     {
-        for (int i = 0; i < 600; ++i) {
-            if (condition())
-                return true;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!condition() && std::chrono::steady_clock::now() < deadline)
             idle();
-        }
         return condition();
     }
 
@@ -299,8 +300,9 @@ struct X11EditorTest : ::testing::Test {
 
     // Presses the left button at (x, y) of the host's window, then a second connection moves the
     // pointer along the path and releases it while this thread idles the editor, as a host's
-    // GUI thread does while the plug-in's drag loop runs inside its idle call.
-    void dragAlong(int x, int y, const std::vector<std::pair<int, int>>& path)
+    // GUI thread does while the plug-in's drag loop runs inside its idle call. The release waits
+    // until the host has been told a value within `near` of `target`, or 20 s.
+    void dragAlong(int x, int y, const std::vector<std::pair<int, int>>& path, float target, float near)
     {
         moveTo(display, x, y);
         XTestFakeButtonEvent(display, 1, True, CurrentTime);
@@ -308,12 +310,21 @@ struct X11EditorTest : ::testing::Test {
         std::atomic<bool> released{false};
         std::thread helper([&] {
             Display* d = XOpenDisplay(nullptr);
-            pause(400); // the press has reached the drag loop by now
+            const auto waitFor = [](const std::function<bool()>& condition) {
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                while (!condition() && std::chrono::steady_clock::now() < deadline)
+                    pause(5);
+            };
+            // The drag loop has begun once it opens the edit.
+            waitFor([&] { return !plugin->callsWith(audioMasterBeginEdit).empty(); });
             for (const auto& step : path) {
                 moveTo(d, step.first, step.second);
-                pause(80);
+                pause(80); // the speed of the drag, not a wait for anything
             }
-            pause(400);
+            waitFor([&] {
+                const auto automated = plugin->callsWith(audioMasterAutomate);
+                return !automated.empty() && std::fabs(automated.back().opt - target) <= near;
+            });
             XTestFakeButtonEvent(d, 1, False, CurrentTime);
             XSync(d, False);
             XCloseDisplay(d);
@@ -390,7 +401,7 @@ TEST_F(X11EditorTest, AnXTestDragTurnsOnlyThatKnobAndTheScreenFollows)
 
     // Knob 1's centre is (131, 51): straight above it is the middle of the sweep, straight
     // right of it three quarters of the way between the middle and the end.
-    dragAlong(131, 30, {{140, 32}, {148, 38}, {153, 45}, {156, 51}});
+    dragAlong(131, 30, {{140, 32}, {148, 38}, {153, 45}, {156, 51}}, 225.0f / 270.0f, 0.05f);
 
     const auto calls = edits();
     ASSERT_GE(calls.size(), 3u);
@@ -425,7 +436,7 @@ TEST_F(X11EditorTest, KnobModeTwoFromTheHostMakesTheDragLinear)
 
     // Pressed anywhere on knob 2 (a circular press here would jump to the left of the sweep),
     // then 60 pixels straight right: half the range per 100 pixels.
-    dragAlong(200, 51, {{215, 51}, {230, 51}, {245, 51}, {260, 51}});
+    dragAlong(200, 51, {{215, 51}, {230, 51}, {245, 51}, {260, 51}}, 0.2f + 60.0f / 200.0f, 0.011f);
 
     EXPECT_NEAR(plugin->getParameter(2), 0.2f + 60.0f / 200.0f, 0.011f);
     for (const auto& call : edits())
@@ -552,46 +563,52 @@ TEST_F(X11EditorTest, OpeningAndClosingAHundredTimesLeaksNoConnectionOrWindow)
     EXPECT_EQ(count, 0u);
 }
 
-// A display server of this test's own, so that it can be killed under the plug-in.
+// A display server of this test's own, so that it can be killed under the plug-in. Xvfb picks a
+// free display itself and writes its number to the pipe once it accepts connections: no number
+// guessed here can be taken by another server starting at the same time.
 class PrivateServer {
 public:
     PrivateServer()
     {
-        const char* xvfb = "/usr/bin/Xvfb";
-        if (::access(xvfb, X_OK) != 0)
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
             return;
-        for (int number = 90 + getpid() % 40; number < 190 && pid <= 0; ++number) {
-            name = ":" + std::to_string(number);
-            if (::access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0)
-                continue;
-            std::string screen = "640x480x24";
-            char* argv[] = {const_cast<char*>(xvfb), name.data(), const_cast<char*>("-nolisten"),
-                            const_cast<char*>("tcp"), const_cast<char*>("-screen"), const_cast<char*>("0"),
-                            screen.data(), nullptr};
-            if (posix_spawn(&pid, xvfb, nullptr, nullptr, argv, environ) != 0)
-                pid = -1;
-        }
-        // Wait for it to accept connections; a bounded number of tries.
-        for (int i = 0; pid > 0 && i < 200 && !ready; ++i) {
-            if (Display* d = XOpenDisplay(name.c_str())) {
-                XCloseDisplay(d);
-                ready = true;
-            } else {
-                pause(25);
-            }
-        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], 3);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const char* argv[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24", nullptr};
+        if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[1]);
+        // A server that fails to start closes the pipe; one that hangs is given 20 s.
+        pollfd readable{ends[0], POLLIN, 0};
+        std::string number;
+        char c = 0;
+        while (pid > 0 && ::poll(&readable, 1, 20000) > 0 && ::read(ends[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        ::close(ends[0]);
+        if (c == '\n' && !number.empty())
+            name = ":" + number;
+        else
+            kill();
     }
     ~PrivateServer() { kill(); }
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+
+    // Ends the server as a crash would for its clients: their connections drop. SIGTERM rather
+    // than SIGKILL, so that it removes its socket and lock file and leaves no display behind.
     void kill()
     {
         if (pid > 0) {
-            ::kill(pid, SIGKILL);
+            ::kill(pid, SIGTERM);
             waitpid(pid, nullptr, 0);
         }
         pid = -1;
     }
-    bool ready = false;
-    std::string name;
+    std::string name; // empty when no server came up
 
 private:
     pid_t pid = -1;
@@ -642,7 +659,7 @@ void expectAudioStillRuns(vsthost::HostedPlugin& plugin)
 TEST(X11EditorServerLoss, AServerThatDiesUnderTheEditorEndsNeitherHostNorAudio)
 {
     PrivateServer server;
-    if (!server.ready)
+    if (server.name.empty())
         GTEST_SKIP() << "no private Xvfb";
     DisplayVariable variable(server.name.c_str());
     auto module = vsthost::PluginModule::load(QUARVINE_MODULE_PATH);

@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,17 +27,30 @@ int usage(const char* program)
     return 2;
 }
 
-bool writePpm(const std::string& path, XImage* image, int width, int height)
+// The window's pixels, top row first; empty when it cannot be read.
+std::vector<unsigned long> capture(Display* display, Window window, int width, int height)
+{
+    std::vector<unsigned long> pixels;
+    XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              AllPlanes, ZPixmap);
+    if (!image)
+        return pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(XGetPixel(image, x, y));
+    XDestroyImage(image);
+    return pixels;
+}
+
+bool writePpm(const std::string& path, const std::vector<unsigned long>& pixels, int width, int height)
 {
     std::ofstream out(path, std::ios::binary);
     out << "P6\n" << width << " " << height << "\n255\n";
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const unsigned long pixel = XGetPixel(image, x, y);
-            const char rgb[3] = {static_cast<char>((pixel >> 16) & 0xff), static_cast<char>((pixel >> 8) & 0xff),
-                                 static_cast<char>(pixel & 0xff)};
-            out.write(rgb, 3);
-        }
+    for (const unsigned long pixel : pixels) {
+        const char rgb[3] = {static_cast<char>((pixel >> 16) & 0xff), static_cast<char>((pixel >> 8) & 0xff),
+                             static_cast<char>(pixel & 0xff)};
+        out.write(rgb, 3);
+    }
     out.close();
     return static_cast<bool>(out);
 }
@@ -91,27 +105,36 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "quarvine-editor-snapshot: no X display\n");
         return 1;
     }
+    // Black until the editor paints over it.
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
+    attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
     const Window parent =
         XCreateWindow(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
                       static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                      CWOverrideRedirect, &attributes);
+                      CWOverrideRedirect | CWBackPixel, &attributes);
     XMapRaised(display, parent);
     XSync(display, False);
     int status = 1;
     if (plugin.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))) == 1) {
-        // Enough idle passes for the window to be exposed and painted.
-        for (int pass = 0; pass < 50; ++pass) {
+        // Idle passes until the editor has painted: the window no longer one flat colour, and
+        // the same on two passes in a row. A loaded machine may take a while; at most 20 s.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        std::vector<unsigned long> previous, shown;
+        bool painted = false;
+        while (!painted && std::chrono::steady_clock::now() < deadline) {
             plugin.dispatch(effEditIdle);
             XSync(display, False);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            shown = capture(display, parent, width, height);
+            painted = !shown.empty() && shown == previous &&
+                      std::any_of(shown.begin(), shown.end(), [&](unsigned long p) { return p != shown[0]; });
+            previous = std::move(shown);
         }
-        if (XImage* image = XGetImage(display, parent, 0, 0, static_cast<unsigned>(width),
-                                      static_cast<unsigned>(height), AllPlanes, ZPixmap)) {
-            status = writePpm(output, image, width, height) ? 0 : 1;
-            XDestroyImage(image);
-        }
+        if (painted)
+            status = writePpm(output, previous, width, height) ? 0 : 1;
+        else
+            std::fprintf(stderr, "quarvine-editor-snapshot: the editor painted nothing within 20 s\n");
         plugin.dispatch(effEditClose);
     } else {
         std::fprintf(stderr, "quarvine-editor-snapshot: the editor did not open\n");
