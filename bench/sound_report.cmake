@@ -13,9 +13,12 @@ if(FFTW3_FOUND AND TARGET vsthost)
     ${CMAKE_CURRENT_LIST_DIR}/sound_report_spectrum.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sound_report_signal.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sound_report_aliasing.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sound_report_stages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sound_report_controls.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sound_report_switch.cpp)
-  target_link_libraries(quarvine-sound-report PRIVATE vsthost PkgConfig::FFTW3 quarvine_warnings)
+  # The stage-by-stage measurement rebuilds the exact chain from dsp's stages, with its numerics.
+  target_link_libraries(quarvine-sound-report PRIVATE vsthost PkgConfig::FFTW3 quarvine_amp_core quarvine_numerics
+                                                      quarvine_warnings)
   if(TARGET CLI11::CLI11)
     target_link_libraries(quarvine-sound-report PRIVATE CLI11::CLI11)
   endif()

@@ -4,7 +4,10 @@
 // the oversampling switch while a tone plays. Loads any VST 2.4 module through the project's host
 // library (by default the built libquarvine.so), 44.1 kHz, blocks of 512. Asserts nothing.
 //
-//   quarvine-sound-report [--plugin PATH] [--csv FILE]
+// With --stages, also which nonlinear stage makes how much of the aliasing (minutes: see
+// measureStages).
+//
+//   quarvine-sound-report [--plugin PATH] [--csv FILE] [--stages [--ideal-rate N]]
 #include "sound_report_amp.h"
 #include "sound_report_sections.h"
 
@@ -24,6 +27,11 @@ int main(int argc, char** argv)
     app.add_option("--plugin", pluginPath, "VST 2.4 module to measure (default: the built libquarvine.so)")
         ->check(CLI::ExistingFile);
     app.add_option("--csv", csvPath, "Also write the aliasing figures here (setting,oversampling,frequency_hz,aliasing_dbc)");
+    bool stages = false;
+    int idealFactor = 128;
+    app.add_flag("--stages", stages, "Also measure the aliasing with each nonlinear stage made alias-free in turn");
+    app.add_option("--ideal-rate", idealFactor, "Rate of an alias-free stage, in times the host rate")
+        ->check(CLI::IsMember({16, 32, 64, 128, 256, 512}));
     CLI11_PARSE(app, argc, argv);
 
     // dlopen searches the library path for a bare file name; the user means the file here.
@@ -48,6 +56,10 @@ int main(int argc, char** argv)
         return 1;
     }
     std::cout << "\n";
+    if (stages) {
+        soundreport::printStages(std::cout, soundreport::measureStages(idealFactor));
+        std::cout << "\n";
+    }
     soundreport::printControls(std::cout, soundreport::measureControls(*amp));
     std::cout << "\n";
     soundreport::printSwitch(std::cout, *amp, soundreport::measureSwitch(*amp));

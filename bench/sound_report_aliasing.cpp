@@ -12,21 +12,21 @@ namespace soundreport {
 
 namespace {
 
-constexpr double kToneDbfs = -6.0;
 const auto kSecond = static_cast<std::size_t>(kRate);
-
-struct NamedSetting {
-    const char* name;
-    Settings settings;
-};
 
 } // namespace
 
+const std::vector<NamedSetting>& aliasingSettings()
+{
+    static const std::vector<NamedSetting> settings = {{"defaults", {}},
+                                                       {"Drive 1, Master 1", {{kDrive, 1.0f}, {kMaster, 1.0f}}}};
+    return settings;
+}
+
 std::vector<AliasingRow> measureAliasing(const AmpUnderTest& amp)
 {
-    const NamedSetting settings[] = {{"defaults", {}}, {"Drive 1, Master 1", {{kDrive, 1.0f}, {kMaster, 1.0f}}}};
     std::vector<AliasingRow> rows;
-    for (const NamedSetting& setting : settings) {
+    for (const NamedSetting& setting : aliasingSettings()) {
         for (int factor : {2, 4, 8}) {
             if (factor != 2 && !amp.hasOversampling())
                 continue;
@@ -36,7 +36,7 @@ std::vector<AliasingRow> measureAliasing(const AmpUnderTest& amp)
             for (double hz : kAliasingTonesHz) {
                 // One second to settle, then one second analysed: whole cycles of every tone, so
                 // every harmonic and every alias falls on a bin.
-                const std::vector<float> output = amp.play(sine(hz, kToneDbfs, 2 * kSecond, kRate), chosen);
+                const std::vector<float> output = amp.play(sine(hz, kAliasingToneDbfs, 2 * kSecond, kRate), chosen);
                 const ToneAnalysis tone = analyseTone(PowerSpectrum(output, kSecond, kSecond, kRate), hz);
                 row.dbc.push_back(tone.aliasingDbc());
                 if (hz == kAliasingTonesHz[0])
