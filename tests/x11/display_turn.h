@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The pointer and the screen belong to the whole display: test programs that ctest runs side by
-// side on one server take turns, one fixture at a time.
+// The pointer and the screen belong to the whole display: test programs of one build that ctest
+// runs side by side on one server take turns, one fixture at a time.
 #pragma once
-
-#include <cctype>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -18,14 +13,9 @@ class DisplayTurn {
 public:
     DisplayTurn()
     {
-        // The turn is a lock on the server's own lock file, /tmp/.X<n>-lock: it lives exactly as
-        // long as the server, so taking turns leaves no file behind.
-        const char* name = std::getenv("DISPLAY");
-        const char* colon = name ? std::strchr(name, ':') : nullptr;
-        if (!colon || !std::isdigit(static_cast<unsigned char>(colon[1])))
-            return;
-        const std::string path = "/tmp/.X" + std::to_string(std::atoi(colon + 1)) + "-lock";
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // A lock file of the build's own: it stays in the build folder, not in /tmp, and it exists
+        // whatever server the display is (one started with -displayfd has no lock file to share).
+        fd = ::open(QUARVINE_X11_TURN_FILE, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (fd >= 0)
             ::flock(fd, LOCK_EX);
     }
