@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "lilv_plugin.h"
+#include "tests/x11/private_x_server.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -42,53 +43,6 @@ namespace {
 const bool threadsReady = XInitThreads() != 0;
 
 constexpr uint32_t kOversamplingPort = 6;
-
-// An X server of the test's own: no other program's window covers the panel, and no other
-// client leaving resets the server under it. Xvfb picks a free display and writes its number to
-// the pipe once it accepts connections.
-class PrivateServer {
-public:
-    PrivateServer()
-    {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ends[1], 3);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        // A black root (-br): until the panel draws, the switch's place shows one flat colour.
-        const char* argv[] = {"Xvfb", "-displayfd", "3", "-br", "-nolisten", "tcp",
-                              "-screen", "0", "800x200x24", nullptr};
-        if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(ends[1]);
-        // A server that fails to start closes the pipe; one that hangs is given 20 s.
-        pollfd readable{ends[0], POLLIN, 0};
-        std::string number;
-        char c = 0;
-        while (pid > 0 && ::poll(&readable, 1, 20000) > 0 && ::read(ends[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(ends[0]);
-        if (c == '\n' && !number.empty())
-            name = ":" + number;
-    }
-    ~PrivateServer()
-    {
-        if (pid > 0) {
-            ::kill(pid, SIGTERM);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    PrivateServer(const PrivateServer&) = delete;
-    PrivateServer& operator=(const PrivateServer&) = delete;
-
-    std::string name; // empty when no server came up
-
-private:
-    pid_t pid = -1;
-};
 
 struct Event {
     char kind; // 'w' write, 't' touch on, 'r' touch off
@@ -248,7 +202,7 @@ protected:
     static constexpr int kSwitchLeft = 547, kSwitchTop = 76, kSwitchWidth = 90, kSwitchHeight = 18;
     static constexpr int kSwitchMiddle = kSwitchTop + kSwitchHeight / 2;
 
-    PrivateServer server;
+    PrivateXServer server{"800x200x24", true};
     std::string savedDisplay;
     lv2test::BundleWorld world;
     Display* display = nullptr;

@@ -3,6 +3,7 @@
 // wheel turns and a click on the oversampling switch injected with XTest, a host that has no display or destroys its window first, and
 // repeated opening. Every test that needs a display skips without one; run under Xvfb.
 #include "display_turn.h"
+#include "private_x_server.h"
 #include "tools/vsthost/vst_host.h"
 
 #include <gtest/gtest.h>
@@ -563,57 +564,6 @@ TEST_F(X11EditorTest, OpeningAndClosingAHundredTimesLeaksNoConnectionOrWindow)
     EXPECT_EQ(count, 0u);
 }
 
-// A display server of this test's own, so that it can be killed under the plug-in. Xvfb picks a
-// free display itself and writes its number to the pipe once it accepts connections: no number
-// guessed here can be taken by another server starting at the same time.
-class PrivateServer {
-public:
-    PrivateServer()
-    {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ends[1], 3);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        const char* argv[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24", nullptr};
-        if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(ends[1]);
-        // A server that fails to start closes the pipe; one that hangs is given 20 s.
-        pollfd readable{ends[0], POLLIN, 0};
-        std::string number;
-        char c = 0;
-        while (pid > 0 && ::poll(&readable, 1, 20000) > 0 && ::read(ends[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(ends[0]);
-        if (c == '\n' && !number.empty())
-            name = ":" + number;
-        else
-            kill();
-    }
-    ~PrivateServer() { kill(); }
-    PrivateServer(const PrivateServer&) = delete;
-    PrivateServer& operator=(const PrivateServer&) = delete;
-
-    // Ends the server as a crash would for its clients: their connections drop. SIGTERM rather
-    // than SIGKILL, so that it removes its socket and lock file and leaves no display behind.
-    void kill()
-    {
-        if (pid > 0) {
-            ::kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-        pid = -1;
-    }
-    std::string name; // empty when no server came up
-
-private:
-    pid_t pid = -1;
-};
-
 // Keeps DISPLAY for the scope and puts it back afterwards.
 class DisplayVariable {
 public:
@@ -658,7 +608,7 @@ void expectAudioStillRuns(vsthost::HostedPlugin& plugin)
 
 TEST(X11EditorServerLoss, AServerThatDiesUnderTheEditorEndsNeitherHostNorAudio)
 {
-    PrivateServer server;
+    PrivateXServer server{"640x480x24", false};
     if (server.name.empty())
         GTEST_SKIP() << "no private Xvfb";
     DisplayVariable variable(server.name.c_str());
