@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "effect/amp_core.h"
 
+#include "effect/cabinet_choice.h"
 #include "effect/oversampling_choice.h"
 #include "effect/parameter_taper.h"
 
@@ -10,6 +11,7 @@
 namespace quarvine {
 
 AmpCore::AmpCore()
+    : cabinet(makeCabinetBank(44100.0, nullptr)), cabinetLibrary(cabinet.handover(), 44100.0)
 {
     for (int index = 0; index < kNumParameters; ++index)
         parameters[index].store(kDefaultValues[index], std::memory_order_relaxed);
@@ -21,8 +23,10 @@ AmpCore::AmpCore()
 
 void AmpCore::setSampleRate(double rate)
 {
-    if (acceptedSampleRate(rate))
-        AmpControls::store(ampControls.sampleRate, rate);
+    if (!acceptedSampleRate(rate))
+        return;
+    AmpControls::store(ampControls.sampleRate, rate);
+    cabinetLibrary.setSampleRate(rate);
 }
 
 bool AmpCore::setParameter(int index, float value)
@@ -55,7 +59,21 @@ void AmpCore::applyParameters()
 void AmpCore::process(const float* input, float* output, int frames, ProcessMode mode)
 {
     applyParameters();
-    processBlock(circuitModel, ampControls, input, output, frames, mode);
+    const int position = cabinetPosition(parameters[kCabinet].load(std::memory_order_relaxed));
+    if (mode == ProcessMode::replace || cabinet.passesThrough(position)) {
+        processBlock(circuitModel, ampControls, input, output, frames, mode);
+        // With no cabinet and no fade the stage leaves the output as it is, bit for bit; it still
+        // takes up changes.
+        cabinet.process(output, mode == ProcessMode::replace ? frames : 0, position);
+        return;
+    }
+    for (int done = 0; done < frames; done += kCabinetChunk) {
+        const int n = std::min(kCabinetChunk, frames - done);
+        processBlock(circuitModel, ampControls, input + done, cabinetScratch, n, ProcessMode::replace);
+        cabinet.process(cabinetScratch, n, position);
+        for (int i = 0; i < n; ++i)
+            output[done + i] += cabinetScratch[i];
+    }
 }
 
 } // namespace quarvine

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "dsp/amp_controls.h"
+#include "dsp/cabinet_stage.h"
 #include "dsp/circuit_model.h"
+#include "effect/cabinet_library.h"
 #include "effect/parameter_table.h"
 
 #include <atomic>
@@ -28,8 +30,8 @@ public:
     // Built for 44.1 kHz with the default values; setSampleRate retunes it.
     AmpCore();
 
-    // Any thread. A rate outside the accepted range is ignored (the last good one stays); the
-    // model follows on the audio thread.
+    // Any thread but the audio thread. A rate outside the accepted range is ignored (the last good
+    // one stays); the model follows on the audio thread, the cabinets are remade at once.
     void setSampleRate(double rate);
     // Any thread. False (and nothing stored) for an unknown index or a non-finite value.
     bool setParameter(int index, float value);
@@ -43,6 +45,9 @@ public:
     // audio thread, or where nothing processes at the same time (tests reading controls()).
     void applyParameters();
 
+    // The built-in cabinets and the player's own response; any thread but the audio thread.
+    CabinetLibrary& cabinets() { return cabinetLibrary; }
+
     const AmpControls& controls() const { return ampControls; }
     const CircuitModel& model() const { return circuitModel; }
     double sampleRate() const { return AmpControls::load(ampControls.sampleRate); }
@@ -55,6 +60,11 @@ private:
     std::atomic<float> parameters[kNumParameters];
     AmpControls ampControls;
     CircuitModel circuitModel;
+    CabinetStage cabinet;
+    CabinetLibrary cabinetLibrary;
+    // The amplifier's output on its way through the cabinet when the host adds to its buffer.
+    static constexpr int kCabinetChunk = 256;
+    float cabinetScratch[kCabinetChunk];
 };
 
 } // namespace quarvine

@@ -13,13 +13,14 @@ enum ParameterIndex : int {
     kBass,
     kVolume,
     kOversampling, // appended after the six: a project saved with six values loads as before
+    kCabinet,      // appended again: a project saved with seven values loads with no cabinet
     kNumParameters
 };
 
-inline constexpr float kDefaultValues[kNumParameters] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.0f};
+inline constexpr float kDefaultValues[kNumParameters] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.0f, 0.0f};
 
 // Full names; a VST host gets eight-character ones.
 inline constexpr const char* kParameterFullNames[kNumParameters] = {"Master", "Drive",  "Treble",      "Middle",
-                                                                   "Bass",   "Volume", "Oversampling"};
+                                                                   "Bass",   "Volume", "Oversampling", "Cabinet"};
 
 } // namespace quarvine

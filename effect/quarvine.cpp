@@ -3,6 +3,7 @@
 
 #include "editor/aeffguieditor.h"
 #include "editor/quarvine_editor.h"
+#include "effect/cabinet_choice.h"
 #include "effect/oversampling_choice.h"
 #include "host/plugin_main.h"
 
@@ -15,7 +16,22 @@ namespace {
 // Eight characters, the most a host's name buffer is sure to hold; the full name of the seventh is
 // in its parameter properties.
 const char* const kParameterNames[quarvine::kNumParameters] = {"Master  ", "Drive   ", "Treble  ", "Middle  ",
-                                                              "Bass    ", "Volume  ", "Oversamp"};
+                                                              "Bass    ", "Volume  ", "Oversamp", "Cabinet "};
+
+// The switches' steps as values of the 0..1 range itself: hosts take integer bounds as the value's
+// range (0..2 would save 4x as 1 and offer 2x/8x/8x), where a float step lands on the positions.
+bool describeSwitch(VstParameterProperties* properties, const char* label, const char* shortLabel, int positions)
+{
+    std::memset(properties, 0, sizeof *properties);
+    std::strcpy(properties->label, label);
+    std::strcpy(properties->shortLabel, shortLabel);
+    const float step = 1.0f / static_cast<float>(positions - 1);
+    properties->flags = kVstParameterUsesFloatStep;
+    properties->stepFloat = step;
+    properties->smallStepFloat = step;
+    properties->largeStepFloat = step;
+    return true;
+}
 
 // One input and one output pin; any other index leaves the record untouched.
 bool describePin(const char* format, VstInt32 index, VstPinProperties* properties)
@@ -90,6 +106,10 @@ void Quarvine::getParameterDisplay(VstInt32 index, char* text)
         std::strcpy(text, quarvine::kOversamplingTexts[quarvine::oversamplingPosition(getParameter(index))]);
         return;
     }
+    if (index == quarvine::kCabinet) {
+        std::strcpy(text, quarvine::kCabinetDisplayTexts[quarvine::cabinetPosition(getParameter(index))]);
+        return;
+    }
     char formatted[64];
     std::snprintf(formatted, sizeof formatted, "%2.3f", static_cast<double>(getParameter(index)) * 10.0);
     formatted[8] = 0;
@@ -103,20 +123,14 @@ void Quarvine::getParameterLabel(VstInt32 /*index*/, char* text)
 
 bool Quarvine::getParameterProperties(VstInt32 index, VstParameterProperties* properties)
 {
-    // The six knobs keep the plain 0..1 behaviour; the switch tells hosts its three steps.
-    if (index != quarvine::kOversampling || !properties)
+    // The six knobs keep the plain 0..1 behaviour; the switches tell hosts their steps.
+    if (!properties)
         return false;
-    std::memset(properties, 0, sizeof *properties);
-    std::strcpy(properties->label, "Oversampling");
-    std::strcpy(properties->shortLabel, "Ovrsmpl");
-    // Steps of the 0..1 value itself: hosts take integer bounds as the value's range (0..2 would
-    // save 4x as 1 and offer 2x/8x/8x), where a float step of a half lands on 0, 0.5 and 1.
-    const float step = 1.0f / (quarvine::kOversamplingPositions - 1);
-    properties->flags = kVstParameterUsesFloatStep;
-    properties->stepFloat = step;
-    properties->smallStepFloat = step;
-    properties->largeStepFloat = step;
-    return true;
+    if (index == quarvine::kOversampling)
+        return describeSwitch(properties, "Oversampling", "Ovrsmpl", quarvine::kOversamplingPositions);
+    if (index == quarvine::kCabinet)
+        return describeSwitch(properties, "Cabinet", "Cabinet", quarvine::kCabinetPositions);
+    return false;
 }
 
 bool Quarvine::getEffectName(char* name)

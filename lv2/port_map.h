@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The LV2 ports: one control port per parameter at the parameter's own index, then the audio
-// input and output. Knob ports carry the parameter value itself (0 to 1); the Oversampling port
-// carries its switch position (0, 1, 2 for 2x, 4x, 8x), the steps the VST parameter announces at
-// the normalised values 0, 0.5 and 1.
+// The LV2 ports: the first seven parameters' control ports at the parameters' own indices, the
+// audio input and output, then the Cabinet port (ports keep their index from release to release:
+// a port added later goes after the others). Knob ports carry the parameter value itself (0 to 1);
+// the switch ports carry their position (Oversampling 0, 1, 2 for 2x, 4x, 8x; Cabinet 0 for none,
+// then the cabinets in order), the steps the VST parameters announce on their 0..1 range.
 #pragma once
 
+#include "effect/cabinet_choice.h"
 #include "effect/oversampling_choice.h"
 #include "effect/parameter_table.h"
 
@@ -16,14 +18,32 @@ namespace quarvine::lv2 {
 inline constexpr const char* kPluginUri = "urn:orn:quarvine";
 inline constexpr const char* kUiUri = "urn:orn:quarvine#ui";
 
-inline constexpr uint32_t kAudioInPort = kNumParameters;
-inline constexpr uint32_t kAudioOutPort = kNumParameters + 1;
-inline constexpr uint32_t kNumPorts = kNumParameters + 2;
+inline constexpr uint32_t kAudioInPort = 7;
+inline constexpr uint32_t kAudioOutPort = 8;
+inline constexpr uint32_t kCabinetPort = 9;
+inline constexpr uint32_t kNumPorts = 10;
+inline constexpr int kNoParameter = -1;
 
-inline constexpr const char* kPortSymbols[kNumParameters] = {"master", "drive",  "treble",      "middle",
-                                                            "bass",   "volume", "oversampling"};
+inline constexpr uint32_t portOfParameter(int index)
+{
+    return index == kCabinet ? kCabinetPort : static_cast<uint32_t>(index);
+}
 
-inline constexpr float kLastOversamplingPosition = kOversamplingPositions - 1;
+// The parameter a control port carries, or kNoParameter.
+inline constexpr int parameterOfPort(uint32_t port)
+{
+    return port < kAudioInPort ? static_cast<int>(port) : port == kCabinetPort ? kCabinet : kNoParameter;
+}
+
+inline constexpr const char* kPortSymbols[kNumParameters] = {"master", "drive",        "treble", "middle",
+                                                            "bass",   "volume",       "oversampling",
+                                                            "cabinet"};
+
+// How many positions a switch parameter has; 0 for a knob.
+inline constexpr int switchPositions(int index)
+{
+    return index == kOversampling ? kOversamplingPositions : index == kCabinet ? kCabinetPositions : 0;
+}
 
 inline float portMinimum(int)
 {
@@ -32,7 +52,7 @@ inline float portMinimum(int)
 
 inline float portMaximum(int index)
 {
-    return index == kOversampling ? kLastOversamplingPosition : 1.0f;
+    return switchPositions(index) ? static_cast<float>(switchPositions(index) - 1) : 1.0f;
 }
 
 // A host may send any value: it counts clamped to the port's declared range. A non-integer
@@ -44,19 +64,22 @@ inline float parameterFromPort(int index, float portValue)
     if (!std::isfinite(portValue))
         return portValue;
     const float value = std::fmin(std::fmax(portValue, portMinimum(index)), portMaximum(index));
-    if (index != kOversampling)
+    const int positions = switchPositions(index);
+    if (!positions)
         return value;
     int position = 0;
-    while (position < kOversamplingPositions - 1 && !(value < static_cast<float>(position) + 0.5f))
+    while (position < positions - 1 && !(value < static_cast<float>(position) + 0.5f))
         ++position;
-    return static_cast<float>(position) / kLastOversamplingPosition;
+    return static_cast<float>(position) / static_cast<float>(positions - 1);
 }
 
 inline float portFromParameter(int index, float parameterValue)
 {
-    if (index != kOversampling)
-        return parameterValue;
-    return static_cast<float>(oversamplingPosition(parameterValue));
+    if (index == kOversampling)
+        return static_cast<float>(oversamplingPosition(parameterValue));
+    if (index == kCabinet)
+        return static_cast<float>(cabinetPosition(parameterValue));
+    return parameterValue;
 }
 
 inline float portDefault(int index)

@@ -72,8 +72,8 @@ void connectPort(LV2_Handle handle, uint32_t port, void* data)
     auto* instance = static_cast<Instance*>(handle);
     if (!instance)
         return;
-    if (port < static_cast<uint32_t>(kNumParameters))
-        instance->controls[port] = static_cast<const float*>(data);
+    if (const int index = ports::parameterOfPort(port); index != ports::kNoParameter)
+        instance->controls[index] = static_cast<const float*>(data);
     else if (port == ports::kAudioInPort)
         instance->input = static_cast<const float*>(data);
     else if (port == ports::kAudioOutPort)

@@ -49,9 +49,9 @@ public:
 
     void portEvent(uint32_t port, float value)
     {
-        if (port >= static_cast<uint32_t>(kNumParameters))
+        const int index = ports::parameterOfPort(port);
+        if (index == ports::kNoParameter)
             return;
-        const int index = static_cast<int>(port);
         const float parameter = ports::parameterFromPort(index, value);
         // The knobs show values on their travel, as the VST effect's read-back does.
         if (!std::isfinite(parameter))
@@ -71,7 +71,7 @@ public:
             return;
         values[index] = value;
         const float portValue = ports::portFromParameter(index, value);
-        write(controller, static_cast<uint32_t>(index), sizeof portValue, 0, &portValue);
+        write(controller, ports::portOfParameter(index), sizeof portValue, 0, &portValue);
     }
 
     void idle()
@@ -93,12 +93,12 @@ protected:
     void frameBeginEdit(int32_t index) override
     {
         if (touch && index >= 0 && index < kNumParameters)
-            touch->touch(touch->handle, static_cast<uint32_t>(index), true);
+            touch->touch(touch->handle, ports::portOfParameter(index), true);
     }
     void frameEndEdit(int32_t index) override
     {
         if (touch && index >= 0 && index < kNumParameters)
-            touch->touch(touch->handle, static_cast<uint32_t>(index), false);
+            touch->touch(touch->handle, ports::portOfParameter(index), false);
     }
     // Circular dragging, as VST hosts start with.
     int32_t frameKnobMode() const override { return 0; }

@@ -49,16 +49,17 @@ std::string controlPort(int index)
 {
     std::ostringstream out;
     out << "[\n        a lv2:InputPort , lv2:ControlPort ;\n"
-        << "        lv2:index " << index << " ;\n"
+        << "        lv2:index " << portOfParameter(index) << " ;\n"
         << "        lv2:symbol \"" << kPortSymbols[index] << "\" ;\n"
         << "        lv2:name \"" << kParameterFullNames[index] << "\" ;\n"
         << "        lv2:default " << number(portDefault(index)) << " ;\n"
         << "        lv2:minimum " << number(portMinimum(index)) << " ;\n"
         << "        lv2:maximum " << number(portMaximum(index));
-    if (index == kOversampling) {
+    if (const int positions = switchPositions(index)) {
         out << " ;\n        lv2:portProperty lv2:integer , lv2:enumeration";
-        for (int position = 0; position < kOversamplingPositions; ++position)
-            out << " ;\n        lv2:scalePoint [ rdfs:label \"" << kOversamplingTexts[position] << "\" ; rdf:value "
+        for (int position = 0; position < positions; ++position)
+            out << " ;\n        lv2:scalePoint [ rdfs:label \""
+                << (index == kCabinet ? kCabinetNames[position] : kOversamplingTexts[position]) << "\" ; rdf:value "
                 << position << ".0 ]";
     }
     out << "\n    ]";
@@ -92,10 +93,10 @@ std::string description()
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
         << "    ui:ui <" << kUiUri << "> ;\n"
         << "    lv2:port ";
-    for (int i = 0; i < kNumParameters; ++i)
+    for (int i = 0; i < kCabinet; ++i)
         out << controlPort(i) << " , ";
     out << audioPort(kAudioInPort, "InputPort", "in", "In") << " , "
-        << audioPort(kAudioOutPort, "OutputPort", "out", "Out") << " .\n\n";
+        << audioPort(kAudioOutPort, "OutputPort", "out", "Out") << " , " << controlPort(kCabinet) << " .\n\n";
     // The UI needs the host's parent window and idle calls (it reads its window's events there);
     // it asks for its size when the host offers resizing.
     out << "<" << kUiUri << ">\n"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The partitioned convolver against a direct convolution in double precision, its zero latency, its
-// reset, that it allocates nothing while processing, and the fade between two responses.
-#include "dsp/convolver_crossfade.h"
+// reset, and that it allocates nothing while processing.
 #include "dsp/partitioned_convolver.h"
+#include "allocation_count.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +27,11 @@ std::atomic<long> allocations{0};
 }
 [[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
 [[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+long allocationCount()
+{
+    return allocations.load();
+}
 
 namespace quarvine {
 namespace {
@@ -155,33 +160,6 @@ TEST(PartitionedConvolver, ResetClearsTheTailAndProcessAllocatesNothing)
     EXPECT_EQ(allocations.load() - before, 3);
     EXPECT_EQ(afterReset, silence);
     EXPECT_EQ(again, first); // as from a fresh start
-}
-
-// Fading from a one-tap response of 1 to one of 0.5: 20 ms at 1 kHz is 20 frames, the gain of the
-// new response rising by 1/20 a frame; the loader is refused the busy convolver until the end.
-TEST(ConvolverCrossfade, FadesLinearlyToTheNewResponse)
-{
-    ConvolverCrossfade fade;
-    fade.prepare(1000.0);
-    const float one = 1.0f, half = 0.5f;
-    fade.loadSlot()->prepare(&one, 1);
-    fade.commitLoad();
-    std::vector<float> x(100, 1.0f), y(100);
-    fade.process(x.data(), y.data(), 100); // from silence to 1
-    EXPECT_FLOAT_EQ(y[0], 1.0f / 20.0f);
-    EXPECT_EQ(y[99], 1.0f);
-
-    PartitionedConvolver* idle = fade.loadSlot();
-    ASSERT_NE(idle, nullptr);
-    idle->prepare(&half, 1);
-    fade.commitLoad();
-    EXPECT_EQ(fade.loadSlot(), nullptr);
-    fade.process(x.data(), y.data(), 7);
-    EXPECT_EQ(fade.loadSlot(), nullptr);
-    fade.process(x.data() + 7, y.data() + 7, 93);
-    EXPECT_NE(fade.loadSlot(), nullptr);
-    for (int n = 0; n < 100; ++n)
-        EXPECT_NEAR(y[n], n < 20 ? 1.0 - 0.5 * (n + 1) / 20.0 : 0.5, 1e-6) << n;
 }
 
 } // namespace

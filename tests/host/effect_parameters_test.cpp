@@ -129,7 +129,8 @@ TEST_F(EffectParameters, NamesLabelsAndDisplays)
     EXPECT_EQ(name(4), "Bass    ");
     EXPECT_EQ(name(5), "Volume  ");
     EXPECT_EQ(name(6), "Oversamp");
-    EXPECT_EQ(name(7), "No Idea ");
+    EXPECT_EQ(name(7), "Cabinet ");
+    EXPECT_EQ(name(8), "No Idea ");
     EXPECT_EQ(name(-1), "No Idea ");
     char label[16];
     std::memset(label, 'x', sizeof label);
@@ -146,6 +147,13 @@ TEST_F(EffectParameters, NamesLabelsAndDisplays)
     EXPECT_EQ(display(2).size(), 6u);
     effect.setParameter(2, -0.5f);
     EXPECT_EQ(display(2), "0.000");
+    // The cabinet's six positions at fifths of the range, ends included.
+    const std::pair<float, const char*> cabinets[] = {{0.0f, "Off"}, {0.2f, "1x10 Opn"}, {0.6f, "4x12 Cls"},
+                                                     {0.8f, "4x12 Ang"}, {1.0f, "User"},  {7.0f, "User"}};
+    for (const auto& [value, text] : cabinets) {
+        effect.setParameter(7, value);
+        EXPECT_EQ(display(7), text) << value;
+    }
 }
 
 TEST_F(EffectParameters, IdentityAndPins)
@@ -195,15 +203,16 @@ TEST_F(EffectParameters, OversamplingDefaultsTo2xAndShowsItsFactor)
 
 TEST_F(EffectParameters, IndicesOutsideTheSetAreHarmless)
 {
-    effect.setParameter(7, 0.9f);
+    effect.setParameter(8, 0.9f);
     effect.setParameter(-1, 0.9f);
     effect.setParameter(1 << 30, 0.9f);
     for (VstInt32 i = 0; i < 5; ++i)
         EXPECT_EQ(effect.getParameter(i), 0.5f);
     EXPECT_EQ(effect.getParameter(5), 1.0f);
     EXPECT_EQ(effect.getParameter(7), 0.0f);
+    EXPECT_EQ(effect.getParameter(8), 0.0f);
     EXPECT_EQ(effect.getParameter(-1), 0.0f);
-    EXPECT_EQ(display(7), "");
+    EXPECT_EQ(display(8), "");
     EXPECT_EQ(display(-3), "");
 }
 

@@ -60,7 +60,7 @@ TEST_F(LoadedModule, RecordDescribesTheEffect)
     EXPECT_EQ(bytes[2], 0x73);
     EXPECT_EQ(bytes[3], 0x56);
     EXPECT_EQ(record->numPrograms, 0);
-    EXPECT_EQ(record->numParams, 7);
+    EXPECT_EQ(record->numParams, 8);
     EXPECT_EQ(record->numInputs, 1);
     EXPECT_EQ(record->numOutputs, 1);
     EXPECT_EQ(record->flags, effFlagsHasEditor | effFlagsCanReplacing);

@@ -72,7 +72,9 @@ TEST_F(BundleTest, DescribesOneAudioInputOneOutputAndAControlInputPerVstParamete
     int audioIn = 0, audioOut = 0;
     for (int i = 0; i < controls + 2; ++i) {
         const LilvPort* p = port(i);
-        if (i < controls) {
+        // The audio ports keep the indices 7 and 8 of the release before the Cabinet port, which
+        // came after them.
+        if (i != 7 && i != 8) {
             EXPECT_TRUE(is(p, LILV_URI_CONTROL_PORT) && is(p, LILV_URI_INPUT_PORT)) << i;
             continue;
         }

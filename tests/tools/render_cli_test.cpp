@@ -256,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInvocation{"drive not a number", {"in.wav", "out.wav", "--drive", "nan"}},
                       BadInvocation{"volume below range", {"in.wav", "out.wav", "--volume", "-0.1"}},
                       BadInvocation{"param value out of range", {"in.wav", "out.wav", "--param", "1=2"}},
-                      BadInvocation{"param index unknown", {"in.wav", "out.wav", "--param", "7=0.5"}},
+                      BadInvocation{"param index unknown", {"in.wav", "out.wav", "--param", "8=0.5"}},
                       BadInvocation{"param malformed", {"in.wav", "out.wav", "--param", "drive"}},
                       BadInvocation{"missing plug-in", {"in.wav", "out.wav", "--plugin", "nothing.so"}},
                       BadInvocation{"demo output unwritable", {"--out", "no/such/dir/demo.wav"}},

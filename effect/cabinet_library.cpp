@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "effect/cabinet_library.h"
+
+#include "dsp/ir_loudness.h"
+#include "dsp/ir_resampler.h"
+#include "effect/cabinet_choice.h"
+#include "resources/cabinets.h"
+
+#include <algorithm>
+
+namespace quarvine {
+namespace {
+
+std::unique_ptr<PartitionedConvolver> convolverFor(const std::vector<float>& taps)
+{
+    auto convolver = std::make_unique<PartitionedConvolver>();
+    convolver->prepare(taps.data(), static_cast<int>(taps.size()));
+    return convolver;
+}
+
+} // namespace
+
+std::unique_ptr<CabinetBank> makeCabinetBank(double rate, const UserCabinet* user)
+{
+    auto bank = std::make_unique<CabinetBank>();
+    bank->sampleRate = rate;
+    for (const CabinetResponse& cabinet : builtInCabinets())
+        bank->convolvers.push_back(convolverFor(resampleImpulseResponse(cabinet.taps, cabinet.sampleRate, rate)));
+    if (user && !user->samples.empty()) {
+        std::vector<float> taps = resampleImpulseResponse(user->samples, user->sampleRate, rate);
+        const float gain = loudnessGain(taps, rate);
+        for (float& tap : taps)
+            tap *= gain;
+        bank->convolvers.push_back(convolverFor(taps));
+    } else {
+        bank->convolvers.push_back(nullptr);
+    }
+    return bank;
+}
+
+void CabinetLibrary::setSampleRate(double newRate)
+{
+    const std::lock_guard<std::mutex> guard(lock);
+    if (newRate == rate)
+        return;
+    rate = newRate;
+    rebuild();
+}
+
+void CabinetLibrary::setUserCabinet(std::optional<UserCabinet> newUser)
+{
+    const std::lock_guard<std::mutex> guard(lock);
+    user = std::move(newUser);
+    message = user ? user->name : std::string();
+    rebuild();
+}
+
+void CabinetLibrary::refuse(const std::string& why)
+{
+    const std::lock_guard<std::mutex> guard(lock);
+    message = why;
+}
+
+std::optional<UserCabinet> CabinetLibrary::userCabinet() const
+{
+    const std::lock_guard<std::mutex> guard(lock);
+    return user;
+}
+
+std::string CabinetLibrary::status() const
+{
+    const std::lock_guard<std::mutex> guard(lock);
+    return message.empty() ? std::string("no impulse response loaded: drop a file here") : message;
+}
+
+void CabinetLibrary::rebuild()
+{
+    if (rate > 0.0)
+        handover.offer(makeCabinetBank(rate, user ? &*user : nullptr));
+}
+
+} // namespace quarvine

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The cabinets one plug-in instance can play: the built-in ones and the player's own impulse
+// response, made for the host's rate and offered to the cabinet stage as one bank. Everything here
+// allocates and belongs to the host's other threads (set-up, state, the editor, a worker), never
+// to the audio thread.
+#pragma once
+
+#include "dsp/cabinet_bank.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quarvine {
+
+// A response as it was loaded, at its own rate: what the state saves and the bank is made from.
+struct UserCabinet {
+    std::string name;
+    double sampleRate = 0.0;
+    std::vector<float> samples; // mono
+};
+
+// The bank for `rate`: each built-in cabinet resampled to it, then the user's response (when
+// given) resampled and scaled to the built-ins' loudness.
+std::unique_ptr<CabinetBank> makeCabinetBank(double rate, const UserCabinet* user);
+
+class CabinetLibrary {
+public:
+    // The stage starts with makeCabinetBank(rate, nullptr): nothing is offered until a change.
+    CabinetLibrary(CabinetHandover& handover, double rate) : handover(handover), rate(rate) {}
+
+    // Remakes the bank when the rate is new. Synchronous, so that the first block played at the
+    // new rate already has it.
+    void setSampleRate(double rate);
+    // The player's response (nullopt for none), made at the current rate and offered; the message
+    // the editor shows becomes its name.
+    void setUserCabinet(std::optional<UserCabinet> user);
+    // A load that was refused: the cabinet playing stays, the editor shows why.
+    void refuse(const std::string& why);
+
+    std::optional<UserCabinet> userCabinet() const;
+    // What the editor's name plate says of the User position: the response's name, the last
+    // refusal, or that none is loaded.
+    std::string status() const;
+
+private:
+    void rebuild(); // under `lock`
+
+    CabinetHandover& handover;
+    mutable std::mutex lock;
+    double rate = 0.0;
+    std::optional<UserCabinet> user;
+    std::string message;
+};
+
+} // namespace quarvine
