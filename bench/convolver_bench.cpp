@@ -187,9 +187,9 @@ void BM_ConvolverOver2xChain(benchmark::State& state)
         state.counters["peak_over_block_time"] = peak * kRate / block;
     }
 }
-// A 2048-tap cabinet (43 ms) and a 500 ms response, at 64 and 512 frames; and the longest
+// A built-in cabinet (1024 taps), a 2048-tap one (43 ms) and a 500 ms response, at 64 and 512 frames; and the longest
 // response a player may load (10 s), for its peak call.
-BENCHMARK(BM_ConvolverOver2xChain)->ArgsProduct({{2048, 24000}, {64, 512}})->Args({480000, 64})->MinTime(2.0);
+BENCHMARK(BM_ConvolverOver2xChain)->ArgsProduct({{1024, 2048, 24000}, {64, 512}})->Args({480000, 64})->MinTime(2.0);
 
 // Layouts for the same responses: direct head, growth of the stages, largest block.
 void BM_ConvolverLayout(benchmark::State& state)
