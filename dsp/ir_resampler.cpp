@@ -102,7 +102,7 @@ std::vector<float> resampleImpulseResponse(std::span<const float> ir, double fro
 {
     if (fromRate == toRate)
         return {ir.begin(), ir.end()};
-    if (ir.empty() || !(fromRate > 0.0) || !(toRate > 0.0))
+    if (ir.empty() || !(fromRate > 0.0) || !(toRate > 0.0) || std::isinf(fromRate) || std::isinf(toRate))
         return {};
     const auto& table = kernelTable();
     const long long n = static_cast<long long>(ir.size());

@@ -25,7 +25,8 @@ namespace quarvine {
 // so it is added onto the first tap: the sum stays, and below 6 kHz the response of a lone
 // impulse or a built-in cabinet, taken from 48 kHz to 44.1 .. 192 kHz, changes by under 0.03 dB.
 // The ringing after the last tap is cut: a response fades out before its end.
-// The same rate returns the taps unchanged; no taps, or a rate that is not positive, gives none.
+// The same rate returns the taps unchanged; no taps, or a rate that is not a positive finite
+// number, gives none.
 std::vector<float> resampleImpulseResponse(std::span<const float> ir, double fromRate, double toRate);
 
 } // namespace quarvine

@@ -24,6 +24,7 @@ TEST(IrResampler, KeepsTheSpanOfTimeAndLeavesTheSameRateAlone)
     EXPECT_EQ(resampleImpulseResponse(ir, 48000.0, 96000.0).size(), 2048u);
     EXPECT_EQ(resampleImpulseResponse(std::span(ir).first(1000), 44100.0, 48000.0).size(), 1089u); // 1088.4
     EXPECT_TRUE(resampleImpulseResponse({}, 44100.0, 48000.0).empty());
+    EXPECT_TRUE(resampleImpulseResponse(ir, 44100.0, INFINITY).empty());
 }
 
 // The sum of the taps is the gain at 0 Hz; a lone impulse rings most ahead of its first tap. The
