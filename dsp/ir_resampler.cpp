@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <utility>
 
 namespace quarvine {
 
@@ -57,6 +59,29 @@ const Eigen::MatrixXd& kernelTable()
     return table;
 }
 
+// Two doubles as one value: SSE2 on x86, plain doubles elsewhere (GCC and clang).
+using Double2 = double __attribute__((vector_size(16)));
+
+Double2 load2(const double* p)
+{
+    Double2 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The inputs' products with two rows of the table, in one pass.
+std::pair<double, double> twoDots(const double* inputs, const double* row0, const double* row1)
+{
+    Double2 a0{}, a1{}, b0{}, b1{}; // two sums each, so that the additions overlap
+    for (int i = 0; i < kTaps; i += 4) {
+        const Double2 x0 = load2(inputs + i), x1 = load2(inputs + i + 2);
+        a0 += x0 * load2(row0 + i), a1 += x1 * load2(row0 + i + 2);
+        b0 += x0 * load2(row1 + i), b1 += x1 * load2(row1 + i + 2);
+    }
+    const Double2 a = a0 + a1, b = b0 + b1;
+    return {a[0] + a[1], b[0] + b[1]};
+}
+
 struct Phase {
     long long sample; // the whole sample at or before the position
     int row;          // table row at or before the fraction
@@ -77,38 +102,45 @@ std::vector<float> resampleImpulseResponse(std::span<const float> ir, double fro
 {
     if (fromRate == toRate)
         return {ir.begin(), ir.end()};
-    if (ir.empty() || !(fromRate > 0.0) || !(toRate > 0.0))
+    if (ir.empty() || !(fromRate > 0.0) || !(toRate > 0.0) || std::isinf(fromRate) || std::isinf(toRate))
         return {};
     const auto& table = kernelTable();
     const long long n = static_cast<long long>(ir.size());
     const long long outLength = static_cast<long long>(std::ceil(static_cast<double>(n) * toRate / fromRate));
     std::vector<float> out(outLength);
-
+    // In both directions the ring ahead of the first tap (the outputs before it) goes onto it.
     if (toRate > fromRate) {
         // Up: each output is the kernel, at its position between the inputs, over 144 inputs.
         // The kernel there has unit gain per input sample, i.e. fromRate / toRate per output
         // sample: scaled by that, the taps' sum stays.
         const double scale = fromRate / toRate;
-        Eigen::VectorXd padded = Eigen::VectorXd::Zero(n + 2 * kHalfWidth);
+        Eigen::VectorXd padded = Eigen::VectorXd::Zero(n + 3 * kHalfWidth); // input k at 2 * kHalfWidth + k
         for (long long k = 0; k < n; ++k)
-            padded[kHalfWidth + k] = ir[k];
-        for (long long m = 0; m < outLength; ++m) {
+            padded[2 * kHalfWidth + k] = ir[k];
+        const auto output = [&](long long m) {
             const Phase p = phaseOf(static_cast<double>(m) * fromRate / toRate);
-            const auto inputs = padded.segment(p.sample + 1, kTaps); // inputs p.sample - 71 .. p.sample + 72
-            const double a = inputs.dot(table.col(p.row)), b = inputs.dot(table.col(p.row + 1));
-            out[m] = static_cast<float>(scale * (a + p.weight * (b - a)));
-        }
+            const double* inputs = padded.data() + kHalfWidth + p.sample + 1; // p.sample - 71 .. p.sample + 72
+            const auto [a, b] = twoDots(inputs, table.col(p.row).data(), table.col(p.row + 1).data());
+            return scale * (a + p.weight * (b - a));
+        };
+        double first = 0.0;
+        for (long long m = -static_cast<long long>(std::ceil(kHalfWidth * toRate / fromRate)); m <= 0; ++m)
+            first += output(m);
+        out[0] = static_cast<float>(first);
+        for (long long m = 1; m < outLength; ++m)
+            out[m] = static_cast<float>(output(m));
     } else {
         // Down: each input spreads over the 144 outputs around its position, by the kernel in
         // output samples, whose unit gain per output sample keeps the taps' sum.
-        Eigen::VectorXd sums = Eigen::VectorXd::Zero(outLength + 2 * kHalfWidth);
+        Eigen::VectorXd sums = Eigen::VectorXd::Zero(kHalfWidth + outLength + kHalfWidth); // output m at kHalfWidth + m
         for (long long k = 0; k < n; ++k) {
             const Phase p = phaseOf(static_cast<double>(k) * toRate / fromRate);
             const double x = ir[k];
             sums.segment(p.sample + 1, kTaps) +=
                 (x * (1.0 - p.weight)) * table.col(p.row) + (x * p.weight) * table.col(p.row + 1);
         }
-        for (long long m = 0; m < outLength; ++m)
+        out[0] = static_cast<float>(sums.head(kHalfWidth + 1).sum());
+        for (long long m = 1; m < outLength; ++m)
             out[m] = static_cast<float>(sums[kHalfWidth + m]);
     }
     return out;
