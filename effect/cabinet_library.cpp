@@ -47,12 +47,21 @@ void CabinetLibrary::setSampleRate(double newRate)
     rebuild();
 }
 
-void CabinetLibrary::setUserCabinet(std::optional<UserCabinet> newUser)
+std::string CabinetLibrary::setUserCabinet(std::optional<UserCabinet> newUser)
 {
+    if (newUser) {
+        const float gain = loudnessGain(newUser->samples, newUser->sampleRate);
+        if (!(gain > 0.0f && gain <= kMaxUserGain)) {
+            const std::string why = newUser->name + ": passes next to nothing between 80 Hz and 6 kHz";
+            refuse(why);
+            return why;
+        }
+    }
     const std::lock_guard<std::mutex> guard(lock);
     user = std::move(newUser);
     message = user ? user->name : std::string();
     rebuild();
+    return {};
 }
 
 void CabinetLibrary::refuse(const std::string& why)

@@ -35,8 +35,11 @@ public:
     // new rate already has it.
     void setSampleRate(double rate);
     // The player's response (nullopt for none), made at the current rate and offered; the message
-    // the editor shows becomes its name.
-    void setUserCabinet(std::optional<UserCabinet> user);
+    // the editor shows becomes its name. A response that passes next to nothing where a guitar
+    // sounds (its loudness gain would exceed kMaxUserGain) is refused: the message says why, the
+    // cabinet playing stays, and the refusal is returned (empty when taken).
+    std::string setUserCabinet(std::optional<UserCabinet> user);
+    static constexpr float kMaxUserGain = 1000.0f; // +60 dB
     // A load that was refused: the cabinet playing stays, the editor shows why.
     void refuse(const std::string& why);
 
