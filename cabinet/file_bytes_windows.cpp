@@ -45,7 +45,9 @@ FileBytes readRegularFile(const std::string& utf8Path, size_t maxBytes)
     const std::wstring path = widened(utf8Path);
     WIN32_FILE_ATTRIBUTE_DATA attributes{};
     if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
-        file.error = "cannot open: " + describe(path.empty() ? ERROR_INVALID_NAME : GetLastError());
+        const DWORD error = path.empty() ? ERROR_INVALID_NAME : GetLastError();
+        // A device name (NUL, CON, COM1) has no attributes to read.
+        file.error = error == ERROR_BAD_DEV_TYPE ? "not a regular file" : "cannot open: " + describe(error);
         return file;
     }
     if (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
