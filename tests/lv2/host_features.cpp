@@ -17,11 +17,6 @@ struct HostCallbacks {
     {
         return static_cast<HostFeatures*>(handle)->urid(uri);
     }
-    static const char* unmap(LV2_URID_Unmap_Handle handle, LV2_URID id)
-    {
-        const auto& uris = static_cast<HostFeatures*>(handle)->uris;
-        return id >= 1 && id <= uris.size() ? uris[id - 1].c_str() : nullptr;
-    }
     static int vprintf(LV2_Log_Handle handle, LV2_URID type, const char* format, va_list arguments)
     {
         char text[8192];
@@ -58,14 +53,12 @@ struct HostCallbacks {
 HostFeatures::HostFeatures(bool withWorker)
 {
     mapFeature = {this, HostCallbacks::map};
-    unmapFeature = {this, HostCallbacks::unmap};
     log = {this, HostCallbacks::printf, HostCallbacks::vprintf};
     schedule = {this, HostCallbacks::schedule};
     mapping = {LV2_URID__map, &mapFeature};
-    unmapping = {LV2_URID__unmap, &unmapFeature};
     logging = {LV2_LOG__log, &log};
     scheduling = {LV2_WORKER__schedule, &schedule};
-    list = {&mapping, &unmapping, &logging};
+    list = {&mapping, &logging};
     if (withWorker)
         list.push_back(&scheduling);
     list.push_back(nullptr);
@@ -73,10 +66,7 @@ HostFeatures::HostFeatures(bool withWorker)
 
 LV2_URID HostFeatures::urid(const std::string& uri)
 {
-    auto [it, added] = ids.emplace(uri, static_cast<LV2_URID>(uris.size() + 1));
-    if (added)
-        uris.push_back(uri);
-    return it->second;
+    return ids.emplace(uri, static_cast<LV2_URID>(ids.size() + 1)).first->second;
 }
 
 void HostFeatures::runWorker(LilvInstance* instance)

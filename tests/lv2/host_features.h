@@ -26,7 +26,6 @@ public:
 
     const LV2_Feature* const* features() const { return list.data(); }
     LV2_URID_Map* map() { return &mapFeature; }
-    LV2_URID_Unmap* unmap() { return &unmapFeature; }
     LV2_URID urid(const std::string& uri);
 
     // The scheduled work done and its responses delivered.
@@ -36,13 +35,11 @@ public:
 
 private:
     std::map<std::string, LV2_URID> ids;
-    std::vector<std::string> uris;
     std::vector<std::vector<char>> scheduled;
     LV2_URID_Map mapFeature{};
-    LV2_URID_Unmap unmapFeature{};
     LV2_Log_Log log{};
     LV2_Worker_Schedule schedule{};
-    LV2_Feature mapping{}, unmapping{}, logging{}, scheduling{};
+    LV2_Feature mapping{}, logging{}, scheduling{};
     std::vector<const LV2_Feature*> list;
     friend struct HostCallbacks;
 };
