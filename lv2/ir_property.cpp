@@ -13,9 +13,8 @@
 
 namespace quarvine::lv2 {
 
-void ImpulseResponseProperty::setUp(LV2_Handle handle, const LV2_Feature* const* features)
+void ImpulseResponseProperty::setUp(const LV2_Feature* const* features)
 {
-    plugin = handle;
     auto* map = static_cast<LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map));
     lv2_log_logger_init(&logger, map, static_cast<LV2_Log_Log*>(lv2_features_data(features, LV2_LOG__log)));
     instantiationMapPath = static_cast<const LV2_State_Map_Path*>(lv2_features_data(features, LV2_STATE__mapPath));
@@ -49,7 +48,7 @@ void ImpulseResponseProperty::run()
         lv2_atom_forge_set_buffer(&forge, reinterpret_cast<uint8_t*>(notify), notify->atom.size);
         telling = lv2_atom_forge_sequence_head(&forge, &sequence, 0) != 0;
     }
-    if (control) {
+    if (control && control->atom.type == forge.Sequence) {
         LV2_ATOM_SEQUENCE_FOREACH (control, event) {
             if (lv2_atom_forge_is_object_type(&forge, event->body.type))
                 readMessage(*reinterpret_cast<const LV2_Atom_Object*>(&event->body));
@@ -175,11 +174,10 @@ LV2_State_Status ImpulseResponseProperty::restore(AmpCore& amp, LV2_State_Retrie
     uint32_t type = 0, flags = 0;
     const auto* stored = static_cast<const char*>(retrieve(handle, uris.impulseResponse, &size, &type, &flags));
     if (!stored || type != uris.atomPath || strnlen(stored, size) == 0) {
-        amp.cabinets().setUserCabinet(std::nullopt);
-        {
-            const std::lock_guard<std::mutex> guard(loadedLock);
-            loadedPath.clear();
-        }
+        const std::lock_guard<std::mutex> guard(loadedLock);
+        if (!loadedPath.empty())
+            amp.cabinets().setUserCabinet(std::nullopt);
+        loadedPath.clear();
         playingLength = 0;
         return LV2_STATE_SUCCESS;
     }

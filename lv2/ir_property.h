@@ -27,7 +27,7 @@ class ImpulseResponseProperty {
 public:
     // Instantiation. Without urid:map the property is off (the atom ports are ignored); without
     // work:schedule a patch:Set is refused, which the log is told now.
-    void setUp(LV2_Handle plugin, const LV2_Feature* const* features);
+    void setUp(const LV2_Feature* const* features);
 
     void connectControl(const LV2_Atom_Sequence* port) { control = port; }
     void connectNotify(LV2_Atom_Sequence* port) { notify = port; }
@@ -64,7 +64,6 @@ private:
     const LV2_State_Map_Path* mapPath(const LV2_Feature* const* features) const;
     void freePath(const LV2_Feature* const* features, char* path) const;
 
-    LV2_Handle plugin = nullptr;
     bool on = false; // urid:map was given
     Uris uris;
     LV2_Atom_Forge forge{};

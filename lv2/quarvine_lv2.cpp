@@ -75,7 +75,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
         return nullptr;
     instance->sampleRate = rate;
     instance->restart();
-    instance->impulseResponse.setUp(instance, features);
+    instance->impulseResponse.setUp(features);
     return instance;
 }
 

@@ -222,6 +222,12 @@ TEST_F(CabinetFile, TheHostsStateKeepsTheAbstractPathAndAFreshInstanceRestoredFr
     lilv_instance_activate(fresh.get());
     EXPECT_LT(differenceFromDelayed(fresh.process(signal(), kBlock), kDelay, 0), 1e-5f);
     EXPECT_EQ(host.errors, std::vector<std::string>{});
+
+    // A state without a response (the host resetting the plug-in) leaves none loaded.
+    lilv_instance_deactivate(fresh.get());
+    state->restore(lilv_instance_get_handle(fresh.get()), SavedState::retrieve, &none, 0, none.features);
+    lilv_instance_activate(fresh.get());
+    EXPECT_EQ(differenceFromDelayed(fresh.process(signal(), kBlock), 0, 0), 0.0f);
 }
 
 void keepValue(const char* symbol, void* values, const void* value, uint32_t size, uint32_t)
