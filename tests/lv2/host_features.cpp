@@ -50,7 +50,7 @@ struct HostCallbacks {
     }
 };
 
-HostFeatures::HostFeatures(bool withWorker)
+HostFeatures::HostFeatures()
 {
     mapFeature = {this, HostCallbacks::map};
     log = {this, HostCallbacks::printf, HostCallbacks::vprintf};
@@ -58,10 +58,7 @@ HostFeatures::HostFeatures(bool withWorker)
     mapping = {LV2_URID__map, &mapFeature};
     logging = {LV2_LOG__log, &log};
     scheduling = {LV2_WORKER__schedule, &schedule};
-    list = {&mapping, &logging};
-    if (withWorker)
-        list.push_back(&scheduling);
-    list.push_back(nullptr);
+    list = {&scheduling, &mapping, &logging, nullptr};
 }
 
 LV2_URID HostFeatures::urid(const std::string& uri)

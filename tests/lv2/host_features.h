@@ -20,11 +20,15 @@ namespace lv2test {
 
 class HostFeatures {
 public:
-    explicit HostFeatures(bool withWorker = true);
+    HostFeatures();
     HostFeatures(const HostFeatures&) = delete;
     HostFeatures& operator=(const HostFeatures&) = delete;
 
-    const LV2_Feature* const* features() const { return list.data(); }
+    // All of them, or all but the worker.
+    const LV2_Feature* const* features(bool withWorker = true) const
+    {
+        return withWorker ? list.data() : list.data() + 1;
+    }
     LV2_URID_Map* map() { return &mapFeature; }
     LV2_URID urid(const std::string& uri);
 
