@@ -3,7 +3,8 @@
 // audio input and output, then the Cabinet port (ports keep their index from release to release:
 // a port added later goes after the others). Knob ports carry the parameter value itself (0 to 1);
 // the switch ports carry their position (Oversampling 0, 1, 2 for 2x, 4x, 8x; Cabinet 0 for none,
-// then the cabinets in order), the steps the VST parameters announce on their 0..1 range.
+// then the cabinets in order), the steps the VST parameters announce on their 0..1 range. Last come
+// the atom ports that carry the impulse-response file property (patch messages) each way.
 #pragma once
 
 #include "effect/cabinet_choice.h"
@@ -11,18 +12,26 @@
 #include "effect/parameter_table.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace quarvine::lv2 {
 
 inline constexpr const char* kPluginUri = "urn:orn:quarvine";
 inline constexpr const char* kUiUri = "urn:orn:quarvine#ui";
+// The player's impulse response, a file property a host sets by patch:Set and saves in its state.
+inline constexpr const char* kImpulseResponseUri = "urn:orn:quarvine#impulse_response";
 
 inline constexpr uint32_t kAudioInPort = 7;
 inline constexpr uint32_t kAudioOutPort = 8;
 inline constexpr uint32_t kCabinetPort = 9;
-inline constexpr uint32_t kNumPorts = 10;
+inline constexpr uint32_t kControlPort = 10;
+inline constexpr uint32_t kNotifyPort = 11;
+inline constexpr uint32_t kNumPorts = 12;
 inline constexpr int kNoParameter = -1;
+// The longest impulse-response path, with its terminating null: longer ones are refused, so that
+// the audio thread can keep the path playing in a buffer of this size.
+inline constexpr std::size_t kMaxPathBytes = 4096;
 
 inline constexpr uint32_t portOfParameter(int index)
 {

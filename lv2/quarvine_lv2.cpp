@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 plug-in: the amplifier core behind the LV2 port interface. Control ports are read at
 // the start of every run, like a VST host's parameter calls before a block, so that the same
-// values at the same block boundaries give the same samples.
+// values at the same block boundaries give the same samples. The player's impulse response is a
+// file property (lv2/ir_property.h), loaded by the host's worker and kept in the host's state.
 #include "effect/amp_core.h"
+#include "lv2/ir_property.h"
 #include "lv2/port_map.h"
 
 #include <lv2/core/lv2.h>
+#include <lv2/state/state.h>
+#include <lv2/worker/worker.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -27,12 +32,19 @@ struct Instance {
     float applied[kNumParameters] = {};
     const float* input = nullptr;
     float* output = nullptr;
+    ports::ImpulseResponseProperty impulseResponse;
 
-    // A fresh core for the host's rate: the state right after instantiation.
+    // A fresh core for the host's rate: the state right after instantiation, but for the player's
+    // impulse response, which belongs to the host's saved state rather than to the sound's.
     void restart()
     {
+        std::optional<quarvine::UserCabinet> user;
+        if (amp)
+            user = amp->cabinets().userCabinet();
         amp.emplace();
         amp->setSampleRate(sampleRate);
+        if (user)
+            amp->cabinets().setUserCabinet(std::move(user));
         std::fill(std::begin(applied), std::end(applied), __builtin_nanf(""));
     }
 
@@ -51,9 +63,10 @@ struct Instance {
     }
 };
 
-// Takes nothing from the descriptor, the bundle path or the features, so a host passing null for
-// any of them still gets an instance; a rate outside the accepted range gets none.
-LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const*)
+// Takes nothing from the descriptor or the bundle path and needs no feature, so a host passing null
+// for any of them still gets an instance (without urid:map, one without the file property); a rate
+// outside the accepted range gets none.
+LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features)
 {
     if (!quarvine::acceptedSampleRate(rate))
         return nullptr;
@@ -62,6 +75,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
         return nullptr;
     instance->sampleRate = rate;
     instance->restart();
+    instance->impulseResponse.setUp(features);
     return instance;
 }
 
@@ -78,6 +92,10 @@ void connectPort(LV2_Handle handle, uint32_t port, void* data)
         instance->input = static_cast<const float*>(data);
     else if (port == ports::kAudioOutPort)
         instance->output = static_cast<float*>(data);
+    else if (port == ports::kControlPort)
+        instance->impulseResponse.connectControl(static_cast<const LV2_Atom_Sequence*>(data));
+    else if (port == ports::kNotifyPort)
+        instance->impulseResponse.connectNotify(static_cast<LV2_Atom_Sequence*>(data));
 }
 
 void activate(LV2_Handle handle)
@@ -92,6 +110,7 @@ void run(LV2_Handle handle, uint32_t frames)
     if (!instance)
         return;
     instance->applyControls();
+    instance->impulseResponse.run();
     if (!instance->output || frames == 0)
         return;
     if (!instance->input) {
@@ -114,8 +133,50 @@ void cleanup(LV2_Handle handle)
     delete static_cast<Instance*>(handle);
 }
 
-const void* extensionData(const char*)
+LV2_Worker_Status work(LV2_Handle handle, LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle respondHandle,
+                       uint32_t size, const void* data)
 {
+    auto* instance = static_cast<Instance*>(handle);
+    if (!instance || !data)
+        return LV2_WORKER_ERR_UNKNOWN;
+    return instance->impulseResponse.work(*instance->amp, respond, respondHandle, size, data);
+}
+
+LV2_Worker_Status workResponse(LV2_Handle handle, uint32_t size, const void* data)
+{
+    auto* instance = static_cast<Instance*>(handle);
+    if (!instance || !data)
+        return LV2_WORKER_ERR_UNKNOWN;
+    return instance->impulseResponse.workResponse(size, data);
+}
+
+LV2_State_Status save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle storeHandle, uint32_t,
+                      const LV2_Feature* const* features)
+{
+    auto* instance = static_cast<Instance*>(handle);
+    if (!instance)
+        return LV2_STATE_ERR_UNKNOWN;
+    return instance->impulseResponse.save(store, storeHandle, features);
+}
+
+LV2_State_Status restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle retrieveHandle,
+                         uint32_t, const LV2_Feature* const* features)
+{
+    auto* instance = static_cast<Instance*>(handle);
+    if (!instance)
+        return LV2_STATE_ERR_UNKNOWN;
+    return instance->impulseResponse.restore(*instance->amp, retrieve, retrieveHandle, features);
+}
+
+const LV2_Worker_Interface kWorker = {work, workResponse, nullptr};
+const LV2_State_Interface kState = {save, restore};
+
+const void* extensionData(const char* uri)
+{
+    if (uri && std::strcmp(uri, LV2_WORKER__interface) == 0)
+        return &kWorker;
+    if (uri && std::strcmp(uri, LV2_STATE__interface) == 0)
+        return &kState;
     return nullptr;
 }
 

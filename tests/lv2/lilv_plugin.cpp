@@ -35,10 +35,20 @@ int portIndex(const BundleWorld& world, const char* symbol)
     return port ? static_cast<int>(lilv_port_get_index(world.plugin(), port)) : -1;
 }
 
-Instance::Instance(const BundleWorld& world, double sampleRate)
+Instance::Instance(const BundleWorld& world, double sampleRate, const LV2_Feature* const* features)
 {
     if (world.plugin())
-        instance = lilv_plugin_instantiate(world.plugin(), sampleRate, nullptr);
+        instance = lilv_plugin_instantiate(world.plugin(), sampleRate, features);
+}
+
+void setDefaults(const BundleWorld& world, Instance& lv2)
+{
+    for (int i = 0; i < Instance::kControls; ++i) {
+        LilvNode* def = nullptr;
+        lilv_port_get_range(world.plugin(), lilv_plugin_get_port_by_index(world.plugin(), i), &def, nullptr, nullptr);
+        lv2.controls[i] = lilv_node_as_float(def);
+        lilv_node_free(def);
+    }
 }
 
 Instance::~Instance()
@@ -53,6 +63,7 @@ void Instance::connectAll()
         lilv_instance_connect_port(instance, static_cast<uint32_t>(i), &controls[i]);
     lilv_instance_connect_port(instance, kControls, in.data());
     lilv_instance_connect_port(instance, kControls + 1, out.data());
+    lilv_instance_connect_port(instance, kControls + 2, &cabinet);
 }
 
 std::vector<float> Instance::process(const std::vector<float>& input, int blockSize)

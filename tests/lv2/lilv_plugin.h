@@ -33,7 +33,7 @@ class Instance {
 public:
     static constexpr int kControls = 7;
 
-    Instance(const BundleWorld& world, double sampleRate);
+    Instance(const BundleWorld& world, double sampleRate, const LV2_Feature* const* features = nullptr);
     ~Instance();
     Instance(const Instance&) = delete;
     Instance& operator=(const Instance&) = delete;
@@ -45,11 +45,15 @@ public:
     std::vector<float> process(const std::vector<float>& input, int blockSize);
 
     std::array<float, kControls> controls{};
+    float cabinet = 0.0f; // the Cabinet port's position, after the audio ports
 
 private:
     LilvInstance* instance = nullptr;
     std::vector<float> in, out;
 };
+
+// Port values at the bundle's defaults, as a host sets them.
+void setDefaults(const BundleWorld& world, Instance& lv2);
 
 // Index of the port with this symbol, or -1.
 int portIndex(const BundleWorld& world, const char* symbol);

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <map>
+#include <utility>
 #include <string>
 
 namespace {
@@ -63,12 +64,12 @@ struct BundleTest : ::testing::Test {
 
 constexpr const char* kLv2 = "http://lv2plug.in/ns/lv2core#";
 
-TEST_F(BundleTest, DescribesOneAudioInputOneOutputAndAControlInputPerVstParameter)
+TEST_F(BundleTest, DescribesOneAudioInputOneOutputAControlInputPerVstParameterAndTwoPatchMessagePorts)
 {
     EXPECT_TRUE(lilv_plugin_verify(world.plugin()));
     const AEffect* effect = vst->effect();
     const int controls = effect->numParams;
-    ASSERT_EQ(lilv_plugin_get_num_ports(world.plugin()), static_cast<uint32_t>(controls + 2));
+    ASSERT_EQ(lilv_plugin_get_num_ports(world.plugin()), static_cast<uint32_t>(controls + 4));
     int audioIn = 0, audioOut = 0;
     for (int i = 0; i < controls + 2; ++i) {
         const LilvPort* p = port(i);
@@ -84,6 +85,32 @@ TEST_F(BundleTest, DescribesOneAudioInputOneOutputAndAControlInputPerVstParamete
     }
     EXPECT_EQ(audioIn, effect->numInputs);
     EXPECT_EQ(audioOut, effect->numOutputs);
+    // Then the impulse response's messages in and out, the way hosts find a file property.
+    LilvNode* message = world.uri("http://lv2plug.in/ns/ext/patch#Message");
+    for (auto [index, direction] : {std::pair{controls + 2, LILV_URI_INPUT_PORT}, {controls + 3, LILV_URI_OUTPUT_PORT}}) {
+        EXPECT_TRUE(is(port(index), LILV_URI_ATOM_PORT) && is(port(index), direction)) << index;
+        EXPECT_TRUE(lilv_port_supports_event(world.plugin(), port(index), message)) << index;
+    }
+    lilv_node_free(message);
+}
+
+TEST_F(BundleTest, TheImpulseResponseIsAWritablePathParameter)
+{
+    LilvNode* writable = world.uri("http://lv2plug.in/ns/ext/patch#writable");
+    LilvNodes* parameters = lilv_plugin_get_value(world.plugin(), writable);
+    ASSERT_EQ(lilv_nodes_size(parameters), 1u);
+    const LilvNode* parameter = lilv_nodes_get_first(parameters);
+    EXPECT_STREQ(lilv_node_as_uri(parameter), "urn:orn:quarvine#impulse_response");
+    LilvNode* range = world.uri("http://www.w3.org/2000/01/rdf-schema#range");
+    LilvNode* label = world.uri("http://www.w3.org/2000/01/rdf-schema#label");
+    LilvNode* rangeValue = lilv_world_get(world.world(), parameter, range, nullptr);
+    LilvNode* labelValue = lilv_world_get(world.world(), parameter, label, nullptr);
+    ASSERT_TRUE(rangeValue && labelValue);
+    EXPECT_STREQ(lilv_node_as_uri(rangeValue), "http://lv2plug.in/ns/ext/atom#Path");
+    EXPECT_STREQ(lilv_node_as_string(labelValue), "Impulse response");
+    for (LilvNode* node : {writable, range, label, rangeValue, labelValue})
+        lilv_node_free(node);
+    lilv_nodes_free(parameters);
 }
 
 TEST_F(BundleTest, KnobPortsHaveTheVstNamesDefaultsRangesAndNoUnit)

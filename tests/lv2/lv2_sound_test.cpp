@@ -21,6 +21,7 @@ namespace {
 
 using lv2test::BundleWorld;
 using lv2test::Instance;
+using lv2test::setDefaults;
 
 constexpr int kBlock = 256;
 constexpr int kOversampling = 6;
@@ -59,17 +60,6 @@ std::vector<float> throughVst(const std::vector<float>& input, double rate, cons
         done += static_cast<std::size_t>(n);
     }
     return output;
-}
-
-// Port values start at the bundle's defaults, as a host sets them.
-void setDefaults(const BundleWorld& world, Instance& lv2)
-{
-    for (int i = 0; i < Instance::kControls; ++i) {
-        LilvNode* def = nullptr;
-        lilv_port_get_range(world.plugin(), lilv_plugin_get_port_by_index(world.plugin(), i), &def, nullptr, nullptr);
-        lv2.controls[i] = lilv_node_as_float(def);
-        lilv_node_free(def);
-    }
 }
 
 std::vector<float> throughLv2(const std::vector<float>& input, double rate, const std::vector<Change>& changes)
