@@ -15,7 +15,9 @@ if(FFTW3_FOUND AND TARGET vsthost)
     ${CMAKE_CURRENT_LIST_DIR}/sound_report_aliasing.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sound_report_stages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sound_report_controls.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/sound_report_switch.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/sound_report_switch.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sound_report_cabinet.cpp
+    ${PROJECT_SOURCE_DIR}/tools/render/demo_phrase.cpp)
   # The stage-by-stage measurement rebuilds the exact chain from dsp's stages, with its numerics.
   target_link_libraries(quarvine-sound-report PRIVATE vsthost PkgConfig::FFTW3 quarvine_amp_core quarvine_numerics
                                                       quarvine_warnings)

@@ -9,6 +9,7 @@
 //
 //   quarvine-sound-report [--plugin PATH] [--csv FILE] [--stages [--ideal-rate N]]
 #include "sound_report_amp.h"
+#include "sound_report_cabinet.h"
 #include "sound_report_sections.h"
 
 #include <CLI/CLI.hpp>
@@ -27,6 +28,9 @@ int main(int argc, char** argv)
     app.add_option("--plugin", pluginPath, "VST 2.4 module to measure (default: the built libquarvine.so)")
         ->check(CLI::ExistingFile);
     app.add_option("--csv", csvPath, "Also write the aliasing figures here (setting,oversampling,frequency_hz,aliasing_dbc)");
+    std::string cabinetCsvPath;
+    app.add_option("--cabinet-csv", cabinetCsvPath,
+                   "Also write the demo phrase's third-octave spectrum per cabinet here (cabinet,band_hz,level_db)");
     bool stages = false;
     int idealFactor = 128;
     app.add_flag("--stages", stages, "Also measure the aliasing with each nonlinear stage made alias-free in turn");
@@ -63,6 +67,13 @@ int main(int argc, char** argv)
     soundreport::printControls(std::cout, soundreport::measureControls(*amp));
     std::cout << "\n";
     soundreport::printSwitch(std::cout, *amp, soundreport::measureSwitch(*amp));
+    std::cout << "\n";
+    const auto cabinets = soundreport::measureCabinets(*amp);
+    soundreport::printCabinets(std::cout, cabinets);
+    if (!cabinetCsvPath.empty() && !soundreport::writeCabinetCsv(cabinetCsvPath, cabinets)) {
+        std::cerr << "quarvine-sound-report: cannot write " << cabinetCsvPath << "\n";
+        return 1;
+    }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
     std::cout << "\n(measured in " << std::fixed << std::setprecision(1) << took.count() << " s)\n";
     return 0;
