@@ -3,6 +3,7 @@
 
 #include "gui/canimknob.h"
 #include "gui/cbitmap.h"
+#include "gui/cdragcontainer.h"
 #include "gui/cframe.h"
 #include "gui/csegmentswitch.h"
 
@@ -19,6 +20,36 @@ constexpr gui::CRect kOversamplingSwitchRect{547, 76, 637, 94};
 
 constexpr int32_t kStripFrames = 256;
 constexpr int32_t kStripFrameHeight = 50;
+
+// The panel's frame takes a file dropped anywhere on it, over a control too: the drag never
+// reaches the views inside. Several files give the first.
+class PanelFrame final : public gui::CFrame {
+public:
+    PanelFrame(const gui::CRect& size, void* parentWindow, ParameterOwner& owner)
+        : CFrame(size, parentWindow, &owner), owner(owner)
+    {
+    }
+
+    void onDragEnter(gui::CDrawContext*, gui::CDragContainer* drag, const gui::CPoint&) override { answer(drag); }
+    void onDragMove(gui::CDrawContext*, gui::CDragContainer* drag, const gui::CPoint&) override { answer(drag); }
+    void onDragLeave(gui::CDrawContext*, gui::CDragContainer*, const gui::CPoint&) override {}
+    bool onDrop(gui::CDrawContext*, gui::CDragContainer* drag, const gui::CPoint&) override
+    {
+        if (!drag || drag->filePaths().empty())
+            return false;
+        owner.fileDropped(drag->filePaths().front());
+        return true;
+    }
+
+private:
+    static void answer(gui::CDragContainer* drag)
+    {
+        if (drag)
+            drag->setAccepted(drag->offersFiles());
+    }
+
+    ParameterOwner& owner;
+};
 
 } // namespace
 
@@ -58,7 +89,7 @@ bool AmpPanel::open(void* parentWindow)
     guiThread.store(std::this_thread::get_id(), std::memory_order_release);
     pendingValues.store(0, std::memory_order_relaxed);
     auto* strip = new gui::CBitmap(kKnobStripBitmapId);
-    auto* newFrame = new gui::CFrame(gui::CRect(0, 0, width(), height()), parentWindow, &owner);
+    auto* newFrame = new PanelFrame(gui::CRect(0, 0, width(), height()), parentWindow, owner);
     newFrame->setBackground(background);
     for (int i = 0; i < kNumKnobs; ++i) {
         gui::CAnimKnob* knob =

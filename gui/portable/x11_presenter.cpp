@@ -2,8 +2,8 @@
 // The X11 presenter: each frame opened inside a host's X window gets its own display
 // connection and a child window of the host's; the frame's pixel surface is put into it, and
 // the window's events are read on the host's idle call, a knob drag's motion and release among
-// them. No thread of our own: everything runs on the host's GUI thread, and no call waits for an
-// event.
+// them, and so are files dragged in from other programs (xdnd_receiver.h). No thread of our own:
+// everything runs on the host's GUI thread, and no call waits for an event.
 #include "gui/portable/window_presenter.h"
 
 #include "gui/cdrawcontext.h"
@@ -12,6 +12,7 @@
 #include "gui/portable/live_input.h"
 #include "gui/portable/pixel_surface.h"
 #include "gui/portable/portable_window.h"
+#include "gui/portable/xdnd_receiver.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -45,6 +46,7 @@ struct Presenter {
     std::vector<uint32_t> shown;
     uint32_t opaque = 0; // the alpha bits of a 32-bit visual
     std::array<Cursor, kCursorHand + 1> cursors{};
+    std::unique_ptr<XdndReceiver> drops;
     bool windowGone = false;
 };
 
@@ -306,6 +308,11 @@ void handleEvent(Presenter& p, XEvent& event)
             track(p, CPoint(event.xbutton.x, event.xbutton.y),
                   buttonWord(event.xbutton.state & ~(Button1Mask << (event.xbutton.button - Button1))));
         break;
+    case ClientMessage:
+    case SelectionNotify:
+        if (p.drops)
+            p.drops->handle(event);
+        break;
     case DestroyNotify:
         if (event.xdestroywindow.window == p.window) {
             // The host destroyed its window first: ours went with it.
@@ -370,6 +377,8 @@ void frameIdle(CFrame& frame)
     if (handlingDepth == 0) {
         bool dragged = frame.isTrackingMouse();
         pumpEvents(*p);
+        if (!p->windowGone && p->drops)
+            p->drops->idle();
         dragged = dragged || frame.isTrackingMouse();
         if (!p->windowGone && frame.isTrackingMouse())
             endLostDrag(*p);
@@ -454,6 +463,7 @@ void release(Presenter& p)
                 XFreeCursor(p.display, cursor);
             cursor = 0;
         }
+        p.drops.reset();
         destroyImage(p);
         if (p.gc)
             XFreeGC(p.display, p.gc);
@@ -514,8 +524,10 @@ bool attach(CFrame& frame, PixelSurface& surface, void* parentWindow)
             if (!trap.failed() && p->window) {
                 p->gc = XCreateGC(display, p->window, 0, nullptr);
                 made = !trap.failed() && p->gc && makeImage(*p);
-                if (made)
+                if (made) {
+                    p->drops = std::make_unique<XdndReceiver>(display, p->window, frame);
                     XMapWindow(display, p->window);
+                }
                 made = made && !trap.failed();
             }
         }

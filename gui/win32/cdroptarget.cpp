@@ -8,6 +8,9 @@
 
 #include <shellapi.h>
 
+#include <string>
+#include <vector>
+
 namespace gui {
 
 namespace {
@@ -15,19 +18,52 @@ namespace {
 // Only one drag is tracked at a time, whichever frame it is over.
 CDragContainer* currentDrag = nullptr;
 
-// Asks the data object for one format as a global memory handle; answers the item count it
-// stands for, or -1 when the format is not offered.
-template <typename Count>
-int32_t countFormat(IDataObject* data, CLIPFORMAT format, Count count)
+// Asks the data object for one format as a global memory handle and hands the medium to `read`;
+// false when the format is not offered.
+template <typename Read>
+bool readFormat(IDataObject* data, CLIPFORMAT format, Read read)
 {
     FORMATETC request{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
     if (data->GetData(&request, &medium) != S_OK)
-        return -1;
-    const int32_t items = count(medium);
+        return false;
+    read(medium);
     // The medium is ours once GetData handed it out.
     ReleaseStgMedium(&medium);
-    return items;
+    return true;
+}
+
+std::string utf8(const std::wstring& wide)
+{
+    const int length = static_cast<int>(wide.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, result.data(), size, nullptr, nullptr);
+    return result;
+}
+
+// The file list's names, asked for in UTF-16 so that no name is lost to the ANSI code page.
+std::vector<std::string> droppedPaths(HDROP drop)
+{
+    std::vector<std::string> paths;
+    const UINT files = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < files; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring name(length, L'\0');
+        if (length > 0 && DragQueryFileW(drop, i, name.data(), length + 1) == length)
+            paths.push_back(utf8(name));
+    }
+    return paths;
+}
+
+// What the source is told: files are copied when the view under the pointer takes them and the
+// source allows a copy, and refused otherwise (a move would let the source delete the user's
+// file); other data keeps the move answer it has always had.
+DWORD dragEffect(const CDragContainer& drag, DWORD allowed)
+{
+    if (!drag.offersFiles())
+        return DROPEFFECT_MOVE;
+    return drag.isAccepted() && (allowed & DROPEFFECT_COPY) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
 }
 
 // Runs one view-tree drag operation in a context of its own, at the cursor.
@@ -53,13 +89,16 @@ CDragContainer::CDragContainer(void* platformDrag) : platformDrag(platformDrag)
     auto* data = static_cast<IDataObject*>(platformDrag);
     if (!data)
         return;
-    int32_t items = countFormat(data, CF_TEXT, [](const STGMEDIUM&) { return 1; });
-    if (items < 0)
-        items = countFormat(data, CF_HDROP, [](const STGMEDIUM& medium) {
-            return static_cast<int32_t>(DragQueryFileA(static_cast<HDROP>(medium.hGlobal), 0xFFFFFFFF, nullptr, 0));
-        });
-    // Neither text nor files: nothing the views could take.
-    count = items < 0 ? 0 : items;
+    if (readFormat(data, CF_TEXT, [](const STGMEDIUM&) {})) {
+        type = kDragText;
+        count = 1;
+    } else if (readFormat(data, CF_HDROP, [&](const STGMEDIUM& medium) {
+                   files = droppedPaths(static_cast<HDROP>(medium.hGlobal));
+               })) {
+        type = kDragFile;
+        count = static_cast<int32_t>(files.size());
+    }
+    // Neither text nor files: nothing the views could take, and a count of 0.
 }
 
 HRESULT STDMETHODCALLTYPE CDropTarget::QueryInterface(REFIID iid, void** object)
@@ -104,7 +143,7 @@ HRESULT STDMETHODCALLTYPE CDropTarget::DragEnter(IDataObject* data, DWORD, POINT
         frame->onDragEnter(context, currentDrag, where);
     });
     if (effect)
-        *effect = DROPEFFECT_MOVE;
+        *effect = dragEffect(*currentDrag, *effect);
     return S_OK;
 }
 
@@ -113,11 +152,12 @@ HRESULT STDMETHODCALLTYPE CDropTarget::DragOver(DWORD, POINTL, DWORD* effect)
     if (!currentDrag)
         return S_OK;
     if (frame) {
+        currentDrag->setAccepted(false);
         withFrameContext(frame, [&](CDrawContext* context, const CPoint& where) {
             frame->onDragMove(context, currentDrag, where);
         });
         if (effect)
-            *effect = DROPEFFECT_MOVE;
+            *effect = dragEffect(*currentDrag, *effect);
     }
     return S_OK;
 }
@@ -134,12 +174,16 @@ HRESULT STDMETHODCALLTYPE CDropTarget::DragLeave()
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CDropTarget::Drop(IDataObject*, DWORD, POINTL, DWORD*)
+HRESULT STDMETHODCALLTYPE CDropTarget::Drop(IDataObject*, DWORD, POINTL, DWORD* effect)
 {
     if (currentDrag && frame) {
+        bool taken = false;
         withFrameContext(frame, [&](CDrawContext* context, const CPoint& where) {
-            frame->onDrop(context, currentDrag, where);
+            taken = frame->onDrop(context, currentDrag, where);
         });
+        // The effect the source acts on: a copy of files a view took, else nothing done.
+        if (effect && currentDrag->offersFiles())
+            *effect = taken ? DROPEFFECT_COPY : DROPEFFECT_NONE;
         currentDrag->forget();
         currentDrag = nullptr;
     }

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// OLE drag and drop: item counts of dragged data, the order of drag events at the frame, and the
-// drop target's interfaces.
+// OLE drag and drop: item counts of dragged data, the order of drag events at the frame, the
+// drop target's interfaces, and a file dropped on the amplifier's panel.
 #include "gui_test_support.h"
 
+#include "editor/amp_panel.h"
 #include "gui/cdragcontainer.h"
 #include "gui/cdroptarget.h"
 #include "gui/cframe.h"
+
+#include "tests/editor/drop_recorder.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -39,6 +42,8 @@ public:
 class FakeData : public IDataObject {
 public:
     FakeData(CLIPFORMAT format, std::vector<std::string> files = {}) : format(format), files(std::move(files)) {}
+    // A file list in UTF-16, as the shell sends it.
+    explicit FakeData(std::vector<std::wstring> wideFiles) : format(CF_HDROP), wideFiles(std::move(wideFiles)) {}
 
     STDMETHOD(QueryInterface)(REFIID iid, void** object) override
     {
@@ -62,13 +67,17 @@ public:
             std::memcpy(GlobalLock(memory), "hello", 6);
             GlobalUnlock(memory);
         } else {
+            // The list's bytes: each name ends in a NUL character, and the list in one more.
             std::string names;
             for (const auto& file : files)
                 names += file + '\0';
-            names += '\0';
+            for (const auto& file : wideFiles)
+                names.append(reinterpret_cast<const char*>(file.c_str()), (file.size() + 1) * sizeof(wchar_t));
+            names.append(wideFiles.empty() ? 1 : sizeof(wchar_t), '\0');
             memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
             auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
             drop->pFiles = sizeof(DROPFILES);
+            drop->fWide = !wideFiles.empty();
             std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size());
             GlobalUnlock(memory);
         }
@@ -96,6 +105,7 @@ public:
 
     CLIPFORMAT format;
     std::vector<std::string> files;
+    std::vector<std::wstring> wideFiles;
     ReleaseCounter counter;
     std::vector<HGLOBAL> memories;
     int requests = 0;
@@ -225,12 +235,15 @@ TEST_F(DropTargetTest, EnterMovesAndLeaveReachTheFrameInOrderWithOneContainer)
 TEST_F(DropTargetTest, DropEndsTheDragAndLaterEventsDoNothing)
 {
     FakeData files(CF_HDROP, {"C:\\x"});
-    DWORD effect = 0;
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     POINTL point{0, 0};
     target->DragEnter(&files, 0, point, &effect);
+    // No view takes files here: neither a copy nor a move, after which the source would delete
+    // the file.
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
     effect = DROPEFFECT_LINK;
     target->Drop(&files, 0, point, &effect);
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_LINK));
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
     EXPECT_EQ(gui::currentDragContainer(), nullptr);
     effect = DROPEFFECT_COPY;
     target->DragOver(0, point, &effect);
@@ -273,6 +286,33 @@ TEST_F(DropTargetTest, FrameRegistersItsTargetAndRevokesIt)
     EXPECT_FALSE(frame->isDropActive());
     EXPECT_EQ(RegisterDragDrop(window, target), S_OK);
     EXPECT_EQ(RevokeDragDrop(window), S_OK);
+}
+
+TEST(PanelDrop, AFileNamedOutsideAsciiReachesThePanelsOwnerInUtf8AsACopy)
+{
+    ASSERT_TRUE(moduleInstanceSet);
+    editor_test::DropRecorder owner;
+    AmpPanel panel(owner);
+    HWND parent = makeWindow(nullptr, 300, 300, panel.width(), panel.height());
+    ASSERT_TRUE(panel.open(parent));
+    gui::CDropTarget* target = panel.getFrame()->getDropTarget();
+    ASSERT_NE(target, nullptr);
+    FakeData files(std::vector<std::wstring>{L"C:\\IR\\K\u00F6lsch \u97F3.wav", L"C:\\IR\\second.wav"});
+    POINTL point{0, 0};
+    const DWORD offered = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    DWORD effect = offered;
+    target->DragEnter(&files, MK_LBUTTON, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    effect = offered;
+    target->DragOver(MK_LBUTTON, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    effect = offered;
+    target->Drop(&files, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    // The first of the files; ö is U+00F6 (C3 B6 in UTF-8), 音 U+97F3 (E9 9F B3).
+    EXPECT_EQ(owner.dropped, std::vector<std::string>{"C:\\IR\\K\xC3\xB6lsch \xE9\x9F\xB3.wav"});
+    panel.close();
+    DestroyWindow(parent);
 }
 
 } // namespace

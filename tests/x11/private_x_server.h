@@ -2,7 +2,8 @@
 // An X server of a test's own: no other program's window covers the test's, no other client
 // leaving resets it, and it can be killed under the plug-in. Xvfb picks a free display itself and
 // writes its number to the pipe once it accepts connections, so no number guessed here can be
-// taken by another server starting at the same time.
+// taken by another server starting at the same time. DisplayVariable points the code under test,
+// which connects to the DISPLAY it finds, at the server.
 #pragma once
 
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 extern char** environ;
@@ -66,4 +68,30 @@ public:
 
 private:
     pid_t pid = -1;
+};
+
+// Keeps DISPLAY for the scope and puts it back afterwards.
+class DisplayVariable {
+public:
+    explicit DisplayVariable(const char* value)
+    {
+        const char* old = std::getenv("DISPLAY");
+        had = old != nullptr;
+        saved = old ? old : "";
+        if (value)
+            setenv("DISPLAY", value, 1);
+        else
+            unsetenv("DISPLAY");
+    }
+    ~DisplayVariable()
+    {
+        if (had)
+            setenv("DISPLAY", saved.c_str(), 1);
+        else
+            unsetenv("DISPLAY");
+    }
+
+private:
+    bool had = false;
+    std::string saved;
 };

@@ -564,32 +564,6 @@ TEST_F(X11EditorTest, OpeningAndClosingAHundredTimesLeaksNoConnectionOrWindow)
     EXPECT_EQ(count, 0u);
 }
 
-// Keeps DISPLAY for the scope and puts it back afterwards.
-class DisplayVariable {
-public:
-    explicit DisplayVariable(const char* value)
-    {
-        const char* old = std::getenv("DISPLAY");
-        had = old != nullptr;
-        saved = old ? old : "";
-        if (value)
-            setenv("DISPLAY", value, 1);
-        else
-            unsetenv("DISPLAY");
-    }
-    ~DisplayVariable()
-    {
-        if (had)
-            setenv("DISPLAY", saved.c_str(), 1);
-        else
-            unsetenv("DISPLAY");
-    }
-
-private:
-    bool had = false;
-    std::string saved;
-};
-
 void expectAudioStillRuns(vsthost::HostedPlugin& plugin)
 {
     std::vector<float> input(2048), output(2048, 0.0f);
