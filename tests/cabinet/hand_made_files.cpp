@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "hand_made_files.h"
+
+namespace cabinet_test {
+
+Bytes& Bytes::tag(const char* fourCharacters)
+{
+    bytes.insert(bytes.end(), fourCharacters, fourCharacters + 4);
+    return *this;
+}
+
+Bytes& Bytes::little(uint64_t value, int count)
+{
+    for (int i = 0; i < count; ++i)
+        bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
+    return *this;
+}
+
+Bytes& Bytes::big(uint64_t value, int count)
+{
+    for (int i = count - 1; i >= 0; --i)
+        bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
+    return *this;
+}
+
+Bytes& Bytes::raw(const std::vector<unsigned char>& more)
+{
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return *this;
+}
+
+Bits& Bits::put(uint64_t value, int count)
+{
+    for (int i = count - 1; i >= 0; --i) {
+        if (used == 8) {
+            bytes.push_back(0);
+            used = 0;
+        }
+        bytes.back() = static_cast<unsigned char>(bytes.back() | ((value >> i) & 1u) << (7 - used));
+        ++used;
+    }
+    return *this;
+}
+
+Bits& Bits::rice(int64_t residual, int parameter)
+{
+    const uint64_t folded = residual >= 0 ? static_cast<uint64_t>(residual) * 2 : static_cast<uint64_t>(-residual) * 2 - 1;
+    for (uint64_t q = folded >> parameter; q > 0; --q)
+        put(0, 1);
+    return put(1, 1).put(folded, parameter);
+}
+
+Bits& Bits::alignToByte()
+{
+    used = 8;
+    return *this;
+}
+
+std::vector<unsigned char> flacStreamHeader(uint32_t rate, int channels, int bitsPerSample, uint64_t totalFrames)
+{
+    Bits info;
+    info.put(16, 16).put(65535, 16).put(0, 24).put(0, 24); // block and frame size bounds
+    info.put(rate, 20).put(static_cast<uint64_t>(channels - 1), 3).put(static_cast<uint64_t>(bitsPerSample - 1), 5);
+    info.put(totalFrames, 36).put(0, 64).put(0, 64); // no MD5 signature
+    return Bytes().tag("fLaC").big(0x80, 1).big(info.bytes.size(), 3).raw(info.bytes).bytes;
+}
+
+unsigned flacCrc(const std::vector<unsigned char>& bytes, int width, unsigned polynomial)
+{
+    const unsigned top = 1u << (width - 1), mask = (1u << width) - 1;
+    unsigned crc = 0;
+    for (unsigned char byte : bytes)
+        for (int bit = 7; bit >= 0; --bit) {
+            const bool feedback = ((crc & top) != 0) != (((byte >> bit) & 1) != 0);
+            crc = ((crc << 1) ^ (feedback ? polynomial : 0u)) & mask;
+        }
+    return crc;
+}
+
+} // namespace cabinet_test
