@@ -113,6 +113,8 @@ std::vector<unsigned char> encodePluginState(const PluginState& state)
     out.tag(kMagic);
     out.little(kStateMajorVersion, 2);
     out.little(kStateMinorVersion, 2);
+    out.little(0, 4);
+    const size_t sections = out.bytes.size();
 
     const size_t parameters = out.beginSection(kParametersTag);
     out.little(state.parameters.size(), 4);
@@ -130,6 +132,7 @@ std::vector<unsigned char> encodePluginState(const PluginState& state)
             out.f32(sample);
         out.endSection(section);
     }
+    out.endSection(sections);
     return std::move(out.bytes);
 }
 
@@ -139,15 +142,17 @@ StateDecode decodePluginState(std::span<const unsigned char> bytes)
     const uint32_t magic = reader.tag();
     const uint32_t major = reader.u16le();
     reader.u16le(); // any minor version of our major reads alike
+    const uint32_t length = reader.u32le();
     if (bytes.size() >= 4 && magic != kMagic)
         return refused("these are not Quarvine's saved settings");
-    if (reader.overrun())
-        return refused("the saved settings are cut short");
     if (major > kStateMajorVersion)
         return refused("the settings were saved by a newer version of Quarvine");
+    if (reader.overrun() || length > reader.remaining())
+        return refused("the saved settings are cut short");
     if (major == 0)
         return damaged("format version 0");
 
+    reader = ByteReader(reader.take(length)); // a host may hand back more than it was given
     PluginState state;
     bool seenParameters = false, seenCabinet = false;
     while (reader.remaining() > 0) {

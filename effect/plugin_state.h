@@ -5,7 +5,9 @@
 // Layout, every number little-endian:
 //   "QVST"                magic
 //   u16 major, u16 minor  format version; a reader refuses a major above its own, reads any minor
-//   sections to the end, each { u32 tag, u32 byte length, that many bytes }:
+//   u32 byte length       of the sections that follow, so that a chunk cut between two sections
+//                         is still found cut short
+//   sections, each { u32 tag, u32 byte length, that many bytes }:
 //     "PARM"  u32 count, count f32 values in parameter order
 //     "UCAB"  f64 sample rate, u32 name bytes, the name (UTF-8), u32 sample count, f32 samples
 // A reader skips sections it does not know: a later addition (the editor's zoom, say) is a new

@@ -63,7 +63,7 @@ TEST_F(LoadedModule, RecordDescribesTheEffect)
     EXPECT_EQ(record->numParams, 8);
     EXPECT_EQ(record->numInputs, 1);
     EXPECT_EQ(record->numOutputs, 1);
-    EXPECT_EQ(record->flags, effFlagsHasEditor | effFlagsCanReplacing);
+    EXPECT_EQ(record->flags, effFlagsHasEditor | effFlagsCanReplacing | effFlagsProgramChunks);
     EXPECT_EQ(record->uniqueID, 0x51756172);
     EXPECT_EQ(record->version, 1);
     EXPECT_EQ(record->initialDelay, 0);
