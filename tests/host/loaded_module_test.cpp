@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real plug-in module, loaded and driven the way a host does it.
-#include "vst_host.h"
+#include "loaded_module.h"
 
 #include <gtest/gtest.h>
 
@@ -10,23 +10,6 @@
 #include <vector>
 
 namespace {
-
-class LoadedModule : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        std::string error;
-        module = vsthost::PluginModule::load(QUARVINE_MODULE_PATH, &error).release();
-        ASSERT_NE(module, nullptr) << error;
-    }
-    static void TearDownTestSuite()
-    {
-        delete module;
-        module = nullptr;
-    }
-    static vsthost::PluginModule* module;
-};
-vsthost::PluginModule* LoadedModule::module = nullptr;
 
 VstIntPtr VSTCALLBACK refusingHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float)
 {

@@ -4,7 +4,7 @@
 #include "effect/cabinet_choice.h"
 #include "effect/plugin_state.h"
 #include "effect/quarvine.h"
-#include "vst_host.h"
+#include "loaded_module.h"
 
 #include <gtest/gtest.h>
 
@@ -21,20 +21,8 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 constexpr float kSettings[quarvine::kNumParameters] = {0.3f, 0.7f, 0.2f, 0.9f, 0.4f, 0.8f, 0.5f, 1.0f};
 
-class StateChunk : public ::testing::Test {
+class StateChunk : public LoadedModule {
 protected:
-    static void SetUpTestSuite()
-    {
-        std::string error;
-        module = vsthost::PluginModule::load(QUARVINE_MODULE_PATH, &error).release();
-        ASSERT_NE(module, nullptr) << error;
-    }
-    static void TearDownTestSuite()
-    {
-        delete module;
-        module = nullptr;
-    }
-
     std::unique_ptr<vsthost::HostedPlugin> instance()
     {
         auto plugin = std::make_unique<vsthost::HostedPlugin>(*module);
@@ -76,10 +64,7 @@ protected:
         EXPECT_EQ(restore(*plugin, quarvine::encodePluginState(*own.state)), 1);
         return plugin;
     }
-
-    static vsthost::PluginModule* module;
 };
-vsthost::PluginModule* StateChunk::module = nullptr;
 
 TEST_F(StateChunk, AFreshInstanceRestoredFromTheChunkHasTheParametersResponseAndSound)
 {
