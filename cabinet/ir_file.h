@@ -25,7 +25,7 @@ struct IrLoad {
 };
 
 // Reads and decodes the file at a UTF-8 path. Never blocks on a FIFO or a device: only regular
-// files up to kMaxIrFileBytes are read.
+// files up to 128 MiB are read.
 IrLoad readImpulseResponseFile(const std::string& utf8Path);
 
 // Decodes a whole file already in memory; name goes to the result as it is.

@@ -65,6 +65,29 @@ std::vector<unsigned char> flacStreamHeader(uint32_t rate, int channels, int bit
     return Bytes().tag("fLaC").big(0x80, 1).big(info.bytes.size(), 3).raw(info.bytes).bytes;
 }
 
+WideFlac wideMidSideFlac()
+{
+    Bits frame;
+    // Sync; block size from the byte after the frame number; the stream's rate; mid/side; 32 bits.
+    frame.put(0x3FFE, 14).put(0, 2).put(6, 4).put(0, 4).put(10, 4).put(7, 3).put(0, 1).put(0, 8).put(4 - 1, 8);
+    frame.put(flacCrc(frame.bytes, 8, 0x07), 8);
+    frame.put(0, 1).put(1, 6).put(0, 1); // mid: verbatim
+    const size_t midSamples = frame.bytes.size();
+    for (size_t i = 0; i < 4; ++i)
+        frame.putSigned((kWideLeft[i] + kWideRight[i]) >> 1, 32);
+    // Side: fixed order 1 from 2^32 - 1, residuals -100000 (raw in 18 bits), 10 and -6 (Rice, parameter 3).
+    frame.put(0, 1).put(8 + 1, 6).put(0, 1).putSigned(kWideLeft[0] - kWideRight[0], 33);
+    frame.put(0, 2).put(1, 4).put(15, 4).put(18, 5).putSigned(-100000, 18).put(3, 4).rice(10, 3).rice(-6, 3);
+    frame.alignToByte();
+    frame.put(flacCrc(frame.bytes, 16, 0x8005), 16);
+
+    WideFlac flac{flacStreamHeader(48000, 2, 32, 4), 0, 0};
+    flac.frameNumberAt = flac.bytes.size() + 4;
+    flac.midSamplesAt = flac.bytes.size() + midSamples;
+    flac.bytes.insert(flac.bytes.end(), frame.bytes.begin(), frame.bytes.end());
+    return flac;
+}
+
 unsigned flacCrc(const std::vector<unsigned char>& bytes, int width, unsigned polynomial)
 {
     const unsigned top = 1u << (width - 1), mask = (1u << width) - 1;

@@ -3,6 +3,7 @@
 // FLAC frames with escaped residuals or 32-bit samples.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,6 +34,18 @@ private:
 
 // "fLaC" and a STREAMINFO block, the only metadata block and so the last.
 std::vector<unsigned char> flacStreamHeader(uint32_t rate, int channels, int bitsPerSample, uint64_t totalFrames);
+
+// A 32-bit stereo FLAC stream at 48 kHz of one mid/side frame of these four samples: the side
+// channel needs 33 bits, and its residual has a partition stored raw (escaped), which libFLAC
+// never writes, and one Rice-coded.
+inline constexpr int64_t kWideLeft[4] = {2147483647, 2147433647, 2147433657, 2147433652};
+inline constexpr int64_t kWideRight[4] = {-2147483648, -2147433648, -2147433648, -2147433647};
+struct WideFlac {
+    std::vector<unsigned char> bytes;
+    size_t frameNumberAt = 0; // the byte of the frame's number, which the decoder does not use
+    size_t midSamplesAt = 0;  // the first byte of the mid channel's verbatim samples
+};
+WideFlac wideMidSideFlac();
 
 // CRC-8 (polynomial 0x07) and CRC-16 (0x8005) computed bit by bit, most significant first.
 unsigned flacCrc(const std::vector<unsigned char>& bytes, int width, unsigned polynomial);

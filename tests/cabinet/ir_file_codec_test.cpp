@@ -169,30 +169,13 @@ TEST(HandMadeFiles, WavChunksComeInAnyOrderAroundAnOddSizedUnknownOne)
     EXPECT_EQ(load.ir->name, "odd.wav");
 }
 
-// A 33-bit side channel and a residual partition stored raw, neither of which libFLAC writes.
 TEST(HandMadeFiles, FlacThirtyTwoBitMidSideFrameWithAnEscapedPartition)
 {
-    const int64_t left[] = {2147483647, 2147433647, 2147433657, 2147433652};
-    const int64_t right[] = {-2147483648, -2147433648, -2147433648, -2147433647};
-    Bits frame;
-    // Sync; block size from the byte after the frame number; the stream's rate; mid/side; 32 bits.
-    frame.put(0x3FFE, 14).put(0, 2).put(6, 4).put(0, 4).put(10, 4).put(7, 3).put(0, 1).put(0, 8).put(4 - 1, 8);
-    frame.put(flacCrc(frame.bytes, 8, 0x07), 8);
-    frame.put(0, 1).put(1, 6).put(0, 1); // mid: verbatim
-    for (int i = 0; i < 4; ++i)
-        frame.putSigned((left[i] + right[i]) >> 1, 32);
-    // Side: fixed order 1 from 2^32 - 1, residuals -100000 (raw in 18 bits), 10 and -6 (Rice, parameter 3).
-    frame.put(0, 1).put(8 + 1, 6).put(0, 1).putSigned(left[0] - right[0], 33);
-    frame.put(0, 2).put(1, 4).put(15, 4).put(18, 5).putSigned(-100000, 18).put(3, 4).rice(10, 3).rice(-6, 3);
-    frame.alignToByte();
-    frame.put(flacCrc(frame.bytes, 16, 0x8005), 16);
-
-    const std::vector<unsigned char> flac = Bytes().raw(flacStreamHeader(48000, 2, 32, 4)).raw(frame.bytes).bytes;
-    const IrLoad load = quarvine::decodeImpulseResponse(flac, "wide.flac");
+    const IrLoad load = quarvine::decodeImpulseResponse(wideMidSideFlac().bytes, "wide.flac");
     ASSERT_TRUE(load.ir) << load.error;
     std::vector<float> expected;
-    for (int i = 0; i < 4; ++i)
-        expected.push_back(static_cast<float>(0.5 * (left[i] * 0x1p-31 + right[i] * 0x1p-31)));
+    for (size_t i = 0; i < 4; ++i)
+        expected.push_back(static_cast<float>(0.5 * (kWideLeft[i] * 0x1p-31 + kWideRight[i] * 0x1p-31)));
     EXPECT_EQ(load.ir->samples, expected);
     EXPECT_EQ(load.ir->sampleRate, 48000.0);
 }

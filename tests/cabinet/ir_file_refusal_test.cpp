@@ -92,10 +92,18 @@ TEST(IrFileRefusals, FilesCutShortOrDamagedAreRefused)
         ASSERT_TRUE(quarvine::decodeImpulseResponse(whole, "whole").ir);
         EXPECT_EQ(refusalOf(std::vector<unsigned char>(whole.begin(), whole.end() - 1)), "the file is cut short") << format;
     }
-    // One bit flipped inside the FLAC frames: the frame's checksum no longer matches.
-    std::vector<unsigned char> flac = fileBytes(toneFile(folder, 2, 48000, 20000, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
-    flac[flac.size() / 2] ^= 0x10;
-    EXPECT_EQ(refusalOf(flac), "damaged FLAC data (a frame fails its checks)");
+    // Bits flipped where decoding alone would not notice: a verbatim sample, under the frame's
+    // CRC-16; the frame's number, under the header's CRC-8, with the CRC-16 made to match again.
+    const WideFlac wide = wideMidSideFlac();
+    std::vector<unsigned char> resampled = wide.bytes, renumbered = wide.bytes;
+    resampled[wide.midSamplesAt + 2] ^= 0x01;
+    renumbered[wide.frameNumberAt] ^= 0x01;
+    const size_t frameStart = wide.frameNumberAt - 4, crcAt = renumbered.size() - 2;
+    const unsigned resealed = flacCrc({renumbered.begin() + static_cast<long>(frameStart), renumbered.begin() + static_cast<long>(crcAt)}, 16, 0x8005);
+    renumbered[crcAt] = static_cast<unsigned char>(resealed >> 8);
+    renumbered[crcAt + 1] = static_cast<unsigned char>(resealed);
+    EXPECT_EQ(refusalOf(resampled), "damaged FLAC data (a frame fails its checks)");
+    EXPECT_EQ(refusalOf(renumbered), "damaged FLAC data (a frame fails its checks)");
 }
 
 // 2^31 frames at 8 kHz: about 74 hours, 8 GiB as floats. The header is refused, and nothing near
