@@ -112,7 +112,7 @@ TEST_F(StateChunk, ARefusedChunkLeavesParametersResponseAndSoundAsTheyWere)
     newer[4] = 2; // major version
     refused.push_back(newer);
     const quarvine::PluginState state = *quarvine::decodePluginState(good).state;
-    quarvine::UserCabinet cabinet = *state.userCabinet;
+    quarvine::UserCabinet cabinet = state.userCabinet.value();
     std::vector<float> tooLong(quarvine::kMaxSavedResponseSamples + 1, 0.0f);
     tooLong[0] = 1.0f;
     refused.push_back(quarvine::encodePluginState({state.parameters, quarvine::UserCabinet{"long", 384000.0, tooLong}}));
