@@ -157,8 +157,8 @@ StateDecode decodePluginState(std::span<const unsigned char> bytes)
     bool seenParameters = false, seenCabinet = false;
     while (reader.remaining() > 0) {
         const uint32_t tag = reader.tag();
-        const uint32_t length = reader.u32le();
-        const std::span<const unsigned char> body = reader.take(length);
+        const uint32_t sectionLength = reader.u32le();
+        const std::span<const unsigned char> body = reader.take(sectionLength);
         if (reader.overrun())
             return refused("the saved settings are cut short");
         std::string error;
