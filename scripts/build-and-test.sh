@@ -120,15 +120,15 @@ if [ $rc -eq 0 ]; then
   done
 fi
 
-step "Fuzzing with libFuzzer (clang, ASan + UBSan): dispatcher, processing, editor events"
+step "Fuzzing with libFuzzer (clang, ASan + UBSan): dispatcher, processing, editor events, IR files"
 # Bounded: the build, then about a minute per target (QUARVINE_FUZZ_SECONDS to change it).
 configure_and_build "$out/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVINE_SANITIZE=address,undefined -DQUARVINE_FUZZ=ON \
-  -DQUARVINE_TOOLS=OFF -DQUARVINE_TEST_DIRS=fuzz -- fuzz_dispatcher fuzz_processing fuzz_editor
+  -DQUARVINE_TOOLS=OFF -DQUARVINE_TEST_DIRS=fuzz -- fuzz_dispatcher fuzz_processing fuzz_editor fuzz_ir_file
 rc=$?
 record "fuzz targets built (clang, libFuzzer)" $rc
 if [ $rc -eq 0 ]; then
-  for target in dispatcher processing editor; do
+  for target in dispatcher processing editor ir_file; do
     scripts/run-fuzzer.sh "$out/fuzz" $target "${QUARVINE_FUZZ_SECONDS:-60}"
     record "fuzzing $target for ${QUARVINE_FUZZ_SECONDS:-60} s" $?
   done
@@ -200,7 +200,7 @@ demo_compare() {
 # Fails when the build fails (an inspection failure is recorded, but the tests still run).
 cross_build() {
   configure_and_build "$out/$1" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="cmake/$2" \
-    -DQUARVINE_TESTS=ON -DQUARVINE_TOOLS=ON "-DQUARVINE_TEST_DIRS=host;win32" || {
+    -DQUARVINE_TESTS=ON -DQUARVINE_TOOLS=ON "-DQUARVINE_TEST_DIRS=host;win32;cabinet" || {
     record "quarvine.dll $3 built and inspected" 1
     return 1
   }

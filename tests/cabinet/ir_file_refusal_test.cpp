@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Each reason a file is refused, once, with the words the player reads on the name plate; and
-// that nothing is read from what is not a regular file, nor allocated for a length a header only
-// claims.
+// Each reason a decoded file is refused, once, with the words the player reads on the name plate;
+// and that nothing is allocated for a length a header only claims.
 #include "cabinet/ir_file.h"
 #include "hand_made_files.h"
 #include "largest_allocation.h"
@@ -9,7 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <limits>
@@ -43,19 +41,6 @@ std::filesystem::path toneFile(const TempFolder& folder, int channels, int rate,
                                                  std::to_string(frames) + (format & SF_FORMAT_FLAC ? ".flac" : ".wav"));
     writeSound(path, format, sound);
     return path;
-}
-
-TEST(IrFileRefusals, WhatIsNotARegularFileIsRefusedWithoutWaitingOnIt)
-{
-    TempFolder folder;
-    EXPECT_EQ(refusalOf(folder / "missing.wav"), "cannot open: No such file or directory");
-    EXPECT_EQ(refusalOf(folder.path), "a folder, not a file");
-    // Opened for reading the usual way, a FIFO without a writer would block this test for ever.
-    ASSERT_EQ(::mkfifo((folder / "pipe.wav").c_str(), 0600), 0);
-    EXPECT_EQ(refusalOf(folder / "pipe.wav"), "not a regular file");
-    EXPECT_EQ(refusalOf("/dev/zero"), "not a regular file");
-    writeBytes(folder / "notes.txt", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '\n'});
-    EXPECT_EQ(refusalOf(folder / "notes.txt"), "not a WAV, AIFF or FLAC file");
 }
 
 TEST(IrFileRefusals, ShapesOutsideTheLimitsAreRefusedAndTheLimitsThemselvesTaken)

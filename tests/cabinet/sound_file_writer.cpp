@@ -4,26 +4,8 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-#include <stdlib.h>
 
 namespace cabinet_test {
-
-TempFolder::TempFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "quarvine-ir-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-}
-
-TempFolder::~TempFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-}
 
 void writeSound(const std::filesystem::path& path, int format, const Sound& sound)
 {
@@ -39,18 +21,6 @@ void writeSound(const std::filesystem::path& path, int format, const Sound& soun
                                                       : sf_writef_int(file, sound.integers.data(), frames);
     EXPECT_EQ(written, frames) << sf_strerror(file);
     sf_close(file);
-}
-
-std::vector<unsigned char> fileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const std::filesystem::path& path, const std::vector<unsigned char>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace cabinet_test
