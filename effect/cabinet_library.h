@@ -6,6 +6,7 @@
 #pragma once
 
 #include "dsp/cabinet_bank.h"
+#include "effect/user_cabinet.h"
 
 #include <memory>
 #include <mutex>
@@ -14,13 +15,6 @@
 #include <vector>
 
 namespace quarvine {
-
-// A response as it was loaded, at its own rate: what the state saves and the bank is made from.
-struct UserCabinet {
-    std::string name;
-    double sampleRate = 0.0;
-    std::vector<float> samples; // mono
-};
 
 // The bank for `rate`: each built-in cabinet resampled to it, then the user's response (when
 // given) resampled and scaled to the built-ins' loudness.

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "effect/quarvine.h"
 
+#include "cabinet/ir_file.h"
 #include "editor/aeffguieditor.h"
 #include "editor/quarvine_editor.h"
 #include "effect/cabinet_choice.h"
 #include "effect/oversampling_choice.h"
+#include "effect/plugin_state.h"
 #include "host/plugin_main.h"
 
 #include <cstdio>
@@ -52,6 +54,7 @@ Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvin
         setNumInputs(1);
         setNumOutputs(1);
         setUniqueID(quarvine::kUniqueId);
+        programsAreChunks(true);
     }
     // The editor registers itself with the effect too; the effect owns it either way.
     setEditor(new (std::nothrow) QuarvineEditor(this));
@@ -169,6 +172,51 @@ void Quarvine::processReplacing(float** inputs, float** outputs, VstInt32 sample
 void Quarvine::process(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
     amp.process(inputs[0], outputs[0], sampleFrames, quarvine::ProcessMode::add);
+}
+
+VstInt32 Quarvine::getChunk(void** data, bool /*isPreset*/)
+{
+    if (!data)
+        return 0;
+    quarvine::PluginState state;
+    for (int index = 0; index < quarvine::kNumParameters; ++index)
+        state.parameters.push_back(getParameter(index));
+    state.userCabinet = amp.cabinets().userCabinet();
+    savedChunk = quarvine::encodePluginState(state);
+    *data = savedChunk.data();
+    return static_cast<VstInt32>(savedChunk.size());
+}
+
+VstInt32 Quarvine::setChunk(void* data, VstInt32 byteSize, bool /*isPreset*/)
+{
+    const auto size = data && byteSize > 0 ? static_cast<std::size_t>(byteSize) : 0;
+    quarvine::StateDecode decoded = quarvine::decodePluginState({static_cast<const unsigned char*>(data), size});
+    if (!decoded.state) {
+        amp.cabinets().refuse(decoded.error);
+        return 0;
+    }
+    quarvine::PluginState& state = *decoded.state;
+    // Remaking the bank resamples the response and fades to it: only for a change.
+    if (state.userCabinet != amp.cabinets().userCabinet())
+        amp.cabinets().setUserCabinet(std::move(state.userCabinet));
+    // What the state lacks was saved before it existed, when it had its default.
+    for (int index = 0; index < quarvine::kNumParameters; ++index)
+        setParameter(index, static_cast<std::size_t>(index) < state.parameters.size() ? state.parameters[index]
+                                                                                       : quarvine::kDefaultValues[index]);
+    return 1;
+}
+
+std::string Quarvine::loadUserCabinetFile(const std::string& path)
+{
+    quarvine::IrLoad load = quarvine::readImpulseResponseFile(path);
+    if (!load.ir) {
+        amp.cabinets().refuse(load.error);
+        return load.error;
+    }
+    quarvine::ImpulseResponseFile& file = *load.ir;
+    amp.cabinets().setUserCabinet(quarvine::UserCabinet{file.name, file.sampleRate, std::move(file.samples)});
+    setParameterAutomated(quarvine::kCabinet, quarvine::cabinetValue(quarvine::kUserCabinetPosition));
+    return {};
 }
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster)

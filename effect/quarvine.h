@@ -6,6 +6,9 @@
 #include "effect/parameter_table.h"
 #include "host/audioeffectx.h"
 
+#include <string>
+#include <vector>
+
 namespace quarvine {
 
 constexpr VstInt32 kUniqueId = fourCharCode('Q', 'u', 'a', 'r');
@@ -33,6 +36,15 @@ public:
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    // The whole state, the player's impulse response included, so that a project opened where
+    // the file is missing sounds the same. A preset is saved and recalled alike.
+    VstInt32 getChunk(void** data, bool isPreset) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
+
+    // A response file the player dropped on the editor: loaded, and the Cabinet moved to User so
+    // that the host records the change. Returns "" or why the file was refused (which the editor's
+    // name plate shows as well). Not on the audio thread.
+    std::string loadUserCabinetFile(const std::string& path);
 
     // Read access for tests and tools that link the class directly. The controls as the next
     // block hands them to the model; not while another thread processes.
@@ -49,4 +61,6 @@ private:
 
     // The parameters and the model, shared with the audio thread.
     quarvine::AmpCore amp;
+    // The bytes handed to the host by getChunk, kept until its next call.
+    std::vector<unsigned char> savedChunk;
 };

@@ -120,15 +120,16 @@ if [ $rc -eq 0 ]; then
   done
 fi
 
-step "Fuzzing with libFuzzer (clang, ASan + UBSan): dispatcher, processing, editor events, IR files"
+step "Fuzzing with libFuzzer (clang, ASan + UBSan): dispatcher, processing, editor events, IR files, saved states"
 # Bounded: the build, then about a minute per target (QUARVINE_FUZZ_SECONDS to change it).
 configure_and_build "$out/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVINE_SANITIZE=address,undefined -DQUARVINE_FUZZ=ON \
-  -DQUARVINE_TOOLS=OFF -DQUARVINE_TEST_DIRS=fuzz -- fuzz_dispatcher fuzz_processing fuzz_editor fuzz_ir_file
+  -DQUARVINE_TOOLS=OFF -DQUARVINE_TEST_DIRS=fuzz -- fuzz_dispatcher fuzz_processing fuzz_editor fuzz_ir_file \
+  fuzz_plugin_state
 rc=$?
 record "fuzz targets built (clang, libFuzzer)" $rc
 if [ $rc -eq 0 ]; then
-  for target in dispatcher processing editor ir_file; do
+  for target in dispatcher processing editor ir_file plugin_state; do
     scripts/run-fuzzer.sh "$out/fuzz" $target "${QUARVINE_FUZZ_SECONDS:-60}"
     record "fuzzing $target for ${QUARVINE_FUZZ_SECONDS:-60} s" $?
   done

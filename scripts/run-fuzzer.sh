@@ -4,10 +4,10 @@
 # and kept crash inputs under tests/fuzz/. New corpus entries go to BUILD-DIR/corpus/TARGET (the
 # source tree is not written); a crash, sanitizer report, broken check or hang is written to
 # BUILD-DIR/artifacts/TARGET/ and fails the run.
-# Usage: scripts/run-fuzzer.sh BUILD-DIR dispatcher|processing|editor|ir_file [SECONDS]   (default 60)
+# Usage: scripts/run-fuzzer.sh BUILD-DIR dispatcher|processing|editor|ir_file|plugin_state [SECONDS]   (default 60)
 set -uo pipefail
 if [ $# -lt 2 ]; then
-  echo "usage: $0 BUILD-DIR dispatcher|processing|editor|ir_file [SECONDS]" >&2
+  echo "usage: $0 BUILD-DIR dispatcher|processing|editor|ir_file|plugin_state [SECONDS]" >&2
   exit 2
 fi
 build=$(cd "$1" && pwd) || exit 1

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real plug-in module, loaded and driven the way a host does it.
-#include "vst_host.h"
+#include "loaded_module.h"
 
 #include <gtest/gtest.h>
 
@@ -10,23 +10,6 @@
 #include <vector>
 
 namespace {
-
-class LoadedModule : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        std::string error;
-        module = vsthost::PluginModule::load(QUARVINE_MODULE_PATH, &error).release();
-        ASSERT_NE(module, nullptr) << error;
-    }
-    static void TearDownTestSuite()
-    {
-        delete module;
-        module = nullptr;
-    }
-    static vsthost::PluginModule* module;
-};
-vsthost::PluginModule* LoadedModule::module = nullptr;
 
 VstIntPtr VSTCALLBACK refusingHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float)
 {
@@ -63,7 +46,7 @@ TEST_F(LoadedModule, RecordDescribesTheEffect)
     EXPECT_EQ(record->numParams, 8);
     EXPECT_EQ(record->numInputs, 1);
     EXPECT_EQ(record->numOutputs, 1);
-    EXPECT_EQ(record->flags, effFlagsHasEditor | effFlagsCanReplacing);
+    EXPECT_EQ(record->flags, effFlagsHasEditor | effFlagsCanReplacing | effFlagsProgramChunks);
     EXPECT_EQ(record->uniqueID, 0x51756172);
     EXPECT_EQ(record->version, 1);
     EXPECT_EQ(record->initialDelay, 0);

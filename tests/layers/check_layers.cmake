@@ -7,7 +7,7 @@ set(allowed_host "host")
 set(allowed_dsp "dsp")
 set(allowed_gui "gui;resources;host/aeffectx.h;host/aeffect.h;host/module_instance.h")
 set(allowed_editor "editor;gui;host")
-set(allowed_effect "effect;editor;gui;host;dsp;resources/cabinets.h")
+set(allowed_effect "effect;editor;gui;host;dsp;resources/cabinets.h;cabinet")
 set(allowed_cabinet "cabinet;dsp;resources")
 set(allowed_lv2 "lv2;effect/amp_core.h;effect/parameter_table.h;effect/oversampling_choice.h;effect/cabinet_choice.h;effect/cabinet_library.h;effect/factory_presets.h;cabinet/ir_file.h;dsp;editor/amp_panel.h;editor/parameter_owner.h;gui")
 

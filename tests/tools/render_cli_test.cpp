@@ -298,6 +298,11 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"master_minus_nan", 44100, 1, {"in.wav", "out.wav", "--master", "-nan"}, "--master"},
         // The input does not even exist: the index is checked against the module first.
         UsageCase{"param_index_beyond_module", 44100, 1, {"absent.wav", "out.wav", "--param", "9=0.5"}, "parameter 9"},
+        UsageCase{"unknown_preset", 44100, 1, {"in.wav", "out.wav", "--preset", "fuzzy"}, "fuzzy"},
+        UsageCase{"unknown_cabinet", 44100, 1, {"in.wav", "out.wav", "--cabinet", "2x12"}, "2x12"},
+        UsageCase{"response_not_a_file", 44100, 1, {"in.wav", "out.wav", "--ir", "."}, ".: a folder, not a file"},
+        UsageCase{"response_to_a_plugin_without_chunks", 44100, 1,
+                  {"in.wav", "out.wav", "--ir", "in.wav", "--plugin", FAULTY_PLUGIN_PATH}, "state chunk"},
         UsageCase{"opus_at_44100", 44100, 1, {"in.wav", "out.opus"}, "44100"},
         UsageCase{"mp3_with_8_channels", 44100, 8, {"in.wav", "out.mp3"}, "8"},
         UsageCase{"mp3_at_96000", 96000, 2, {"in.wav", "out.mp3"}, "96000"},

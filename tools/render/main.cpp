@@ -11,6 +11,8 @@
 #include "sound_writer.h"
 #include "summary.h"
 
+#include "cabinet/ir_file.h"
+#include "effect/cabinet_choice.h"
 #include "tools/vsthost/vst_host.h"
 
 #include <iostream>
@@ -25,10 +27,31 @@ int fail(const std::string& message, int status = 1)
     return status;
 }
 
+// The response of --ir, read before anything else: a file the reader refuses ends the command.
+std::optional<quarvine::UserCabinet> userCabinetFrom(const render::Options& options)
+{
+    if (options.irPath.empty())
+        return std::nullopt;
+    quarvine::IrLoad load = quarvine::readImpulseResponseFile(options.irPath);
+    if (!load.ir)
+        throw render::UsageError(options.irPath + ": " + load.error);
+    return quarvine::UserCabinet{load.ir->name, load.ir->sampleRate, std::move(load.ir->samples)};
+}
+
 render::RenderSettings settingsFrom(const render::Options& options)
 {
     render::RenderSettings settings;
     settings.blockSize = options.blockSize;
+    // The preset first, then what the command line names: it overrides the preset.
+    if (options.preset)
+        for (int i = 0; i < quarvine::kNumParameters; ++i)
+            if (quarvine::presetSets(i))
+                settings.parameters.emplace_back(i, quarvine::presetValue(*options.preset, i));
+    settings.userCabinet = userCabinetFrom(options);
+    if (options.cabinet || settings.userCabinet)
+        settings.parameters.emplace_back(quarvine::kCabinet,
+                                         quarvine::cabinetValue(options.cabinet.value_or(quarvine::kUserCabinetPosition)));
+    settings.needsQuarvine = options.pluginGiven && !settings.parameters.empty();
     for (int i = 0; i < render::kQuarvineParameterCount; ++i)
         if (options.named[i]) {
             settings.parameters.emplace_back(i, *options.named[i]);

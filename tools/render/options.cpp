@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <quarvine_version.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -42,6 +43,15 @@ std::string parseParameter(const std::string& text, std::pair<int, float>& parse
         return "--param " + text + ": value outside [0, 1]";
     parsed = {index, value};
     return {};
+}
+
+template <typename Item, typename KeyOf>
+std::string keyList(const Item& items, KeyOf keyOf)
+{
+    std::string list;
+    for (const auto& item : items)
+        list += (list.empty() ? "" : ", ") + std::string(keyOf(item));
+    return list;
 }
 
 } // namespace
@@ -97,6 +107,15 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options)
     CLI::Option* oversampling =
         app.add_option("--oversampling", options.oversampling, "Quarvine's oversampling factor: 2 (default), 4 or 8")
             ->check(CLI::IsMember({2, 4, 8}));
+    std::string cabinetKey, presetKey;
+    CLI::Option* cabinet = app.add_option("--cabinet", cabinetKey,
+                                          "Quarvine's cabinet: off (default), 1x10, 1x12, 4x12, 4x12-angled or user");
+    app.add_option("--ir", options.irPath, "Play this impulse response (WAV, AIFF, FLAC) as the user cabinet; "
+                                           "implies --cabinet user");
+    CLI::Option* preset =
+        app.add_option("--preset", presetKey, "Start from a factory preset; the knob and cabinet options override it");
+    bool listPresets = false;
+    app.add_flag("--list-presets", listPresets, "Print the factory presets and exit");
     app.add_flag("--overwrite", options.overwrite, "Allow OUT to be IN itself (replaced once the render is complete)");
     app.add_option("--plugin", options.pluginPath, "VST 2.4 module to load instead of libquarvine.so")
         ->check(CLI::ExistingFile);
@@ -116,6 +135,28 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options)
         std::cerr << "quarvine-render: " << message << "\n";
         return std::optional<int>(2);
     };
+    if (listPresets) {
+        for (const quarvine::FactoryPreset& entry : quarvine::kFactoryPresets)
+            std::cout << entry.key << std::string(10 - std::min<std::size_t>(9, entry.key.size()), ' ') << entry.name
+                      << "\n";
+        return 0;
+    }
+    if (preset->count() > 0) {
+        for (const quarvine::FactoryPreset& entry : quarvine::kFactoryPresets)
+            if (entry.key == presetKey)
+                options.preset = &entry;
+        if (!options.preset)
+            return fail("--preset: no preset '" + presetKey + "' (" +
+                        keyList(quarvine::kFactoryPresets, [](const auto& entry) { return entry.key; }) + ")");
+    }
+    if (cabinet->count() > 0) {
+        for (int position = 0; position < quarvine::kCabinetPositions; ++position)
+            if (cabinetKey == quarvine::kCabinetKeys[position])
+                options.cabinet = position;
+        if (!options.cabinet)
+            return fail("--cabinet: no cabinet '" + cabinetKey + "' (" +
+                        keyList(quarvine::kCabinetKeys, [](const char* key) { return key; }) + ")");
+    }
     options.oversamplingGiven = oversampling->count() > 0;
     for (int i = 0; i < kQuarvineParameterCount; ++i) {
         if (namedOptions[i]->count() == 0)

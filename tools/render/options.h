@@ -2,6 +2,8 @@
 // The renderer's command line.
 #pragma once
 
+#include "effect/factory_presets.h"
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -27,6 +29,9 @@ struct Options {
     bool oversamplingGiven = false;
     std::optional<float> named[kQuarvineParameterCount];
     std::vector<std::pair<int, float>> parameters;  // from --param, in command-line order
+    std::optional<int> cabinet;                      // --cabinet, a position
+    std::string irPath;                              // --ir: the player's response to load
+    const quarvine::FactoryPreset* preset = nullptr; // --preset
 };
 
 // Parses the arguments. Returns the exit status to end with when there is nothing to render

@@ -6,6 +6,7 @@
 #include "options.h"
 
 #include "effect/amp_core.h"
+#include "effect/plugin_state.h"
 
 #include <algorithm>
 #include <chrono>
@@ -31,8 +32,11 @@ constexpr VstInt32 kQuarvineId = ('Q' << 24) | ('u' << 16) | ('a' << 8) | 'r';
 
 void checkAgainst(const std::string& modulePath, const AEffect& effect, const RenderSettings& settings)
 {
+    if (settings.userCabinet && !(effect.flags & effFlagsProgramChunks))
+        throw UsageError(modulePath + ": the plug-in keeps no state chunk to take the impulse response of --ir");
     if (settings.needsQuarvine && effect.uniqueID != kQuarvineId)
-        throw UsageError("--master ... --volume apply to Quarvine only; use --param INDEX=VALUE");
+        throw UsageError("--master ... --volume, --cabinet, --ir and --preset apply to Quarvine only; use --param "
+                         "INDEX=VALUE");
     if (settings.oversampling && *settings.oversampling != 2 && effect.numParams <= kOversamplingParameter)
         throw UsageError(modulePath + ": the plug-in has " + std::to_string(effect.numParams) +
                          " parameters and no oversampling choice; --oversampling " +
@@ -41,6 +45,25 @@ void checkAgainst(const std::string& modulePath, const AEffect& effect, const Re
         if (index >= effect.numParams)
             throw UsageError("parameter " + std::to_string(index) + " does not exist (the plug-in has " +
                              std::to_string(effect.numParams) + ", 0 to " + std::to_string(effect.numParams - 1) + ")");
+}
+
+// The instance's own state with the response put in: whatever else it holds stays as it was.
+void handOver(vsthost::HostedPlugin& instance, const quarvine::UserCabinet& cabinet, const std::string& modulePath)
+{
+    void* data = nullptr;
+    const VstIntPtr size = instance.dispatch(effGetChunk, 0, 0, &data);
+    quarvine::PluginState state;
+    if (size > 0 && data) {
+        quarvine::StateDecode current =
+            quarvine::decodePluginState({static_cast<const unsigned char*>(data), static_cast<std::size_t>(size)});
+        if (!current.state)
+            throw RenderError(modulePath + ": the plug-in's own state was refused: " + current.error);
+        state = std::move(*current.state);
+    }
+    state.userCabinet = cabinet;
+    std::vector<unsigned char> chunk = quarvine::encodePluginState(state);
+    if (instance.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data()) != 1)
+        throw RenderError(modulePath + ": the plug-in refused the impulse response");
 }
 
 std::unique_ptr<vsthost::HostedPlugin> startInstance(const vsthost::PluginModule& module, int sampleRate,
@@ -58,6 +81,8 @@ std::unique_ptr<vsthost::HostedPlugin> startInstance(const vsthost::PluginModule
     if (effect->numInputs < 1 || effect->numOutputs < 1)
         throw RenderError(module.path() + ": the plug-in has no audio input or output");
     checkAgainst(module.path(), *effect, settings);
+    if (settings.userCabinet)
+        handOver(*instance, *settings.userCabinet, module.path());
     if (settings.oversampling && effect->numParams > kOversamplingParameter)
         instance->setParameter(kOversamplingParameter, oversamplingValue(*settings.oversampling));
     for (auto [index, value] : settings.parameters)

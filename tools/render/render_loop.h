@@ -7,6 +7,7 @@
 #include "level_meter.h"
 #include "sound_writer.h"
 
+#include "effect/user_cabinet.h"
 #include "tools/vsthost/vst_host.h"
 
 #include <functional>
@@ -37,8 +38,11 @@ struct RenderSettings {
     // 2, 4 or 8: Quarvine's seventh parameter, set before `parameters`; none leaves it alone.
     std::optional<int> oversampling;
     std::vector<std::pair<int, float>> parameters;  // index, value; applied in order
-    // The named controls were given: they mean Quarvine's six, never another module's.
+    // The named controls, a preset or a cabinet were given: they mean Quarvine's parameters,
+    // never another module's.
     bool needsQuarvine = false;
+    // --ir: handed to every instance in its state chunk, before the parameters are set.
+    std::optional<quarvine::UserCabinet> userCabinet;
     // Called with the fraction done, from 0 to 1.
     std::function<void(double)> progress;
 };
