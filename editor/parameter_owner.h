@@ -7,11 +7,16 @@
 
 #include "gui/cframe_owner.h"
 
+#include <string>
+
 class ParameterOwner : public gui::CFrameOwner {
 public:
     virtual float parameterValue(int index) = 0;
     // The user moved a control: the host should record and apply the value.
     virtual void editParameter(int index, float value) = 0;
+    // What the name plate says of the cabinet playing; empty: the panel shows the cabinet's name.
+    // Asked on the panel's thread.
+    virtual std::string cabinetStatus() { return {}; }
 
 protected:
     ~ParameterOwner() = default;

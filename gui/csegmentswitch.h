@@ -27,10 +27,11 @@ public:
     // The segment under a point in frame coordinates, the nearest end when outside.
     int32_t segmentAt(const CPoint& where) const;
 
-private:
+protected:
     // Selects a segment and tells the listener inside an edit; the selected one changes nothing.
     void select(CDrawContext* context, int32_t segment);
 
+private:
     int32_t segments;
 };
 

@@ -79,13 +79,13 @@ struct SwitchFixture : ::testing::Test {
     }
 };
 
-TEST_F(SwitchFixture, SitsInTheNamePlateAsTheFrameLastViewWithThreeFramesOfItsHeight)
+TEST_F(SwitchFixture, SitsInTheNamePlateAfterTheKnobsWithThreeFramesOfItsHeight)
 {
     // Right of the divider at x = 510 and inside the panel's gold border.
     EXPECT_GT(rect.left, 510);
     EXPECT_LT(rect.right, 670);
     EXPECT_LT(rect.bottom, 110);
-    ASSERT_EQ(frame->getNbViews(), 7);
+    ASSERT_EQ(frame->getNbViews(), 9); // the cabinet's text and selector follow
     EXPECT_EQ(frame->getView(6), editor.getOversamplingSwitch());
     EXPECT_EQ(editor.getOversamplingSwitch()->getSizeRect(), rect);
     EXPECT_EQ(editor.getOversamplingSwitch()->getTag(), kOversampling);
