@@ -2,7 +2,6 @@
 #include "gui/cstepselector.h"
 
 #include "gui/cbitmap.h"
-#include "gui/cdrawcontext.h"
 
 namespace gui {
 
@@ -36,12 +35,7 @@ void CStepSelector::draw(CDrawContext* context)
 
 void CStepSelector::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
 {
-    if (!bMouseEnabled)
-        return;
-    if (buttons == -1)
-        buttons = context ? context->getMouseButtons() : 0;
-    // As the segment switch: a press whose button was let go before we read it is a left click.
-    if (!(buttons & kLButton) && (buttons & (kMButton | kRButton)))
+    if (!bMouseEnabled || !isLeftClick(context, buttons))
         return;
     const int32_t position = segmentForValue(getValue());
     const int32_t last = getSegmentCount() - 1;

@@ -48,18 +48,7 @@ struct SwitchFixture : ::testing::Test {
         host.calls.clear();
         return result;
     }
-    void expectOneEdit(float value)
-    {
-        const std::vector<RecordedCall> calls = edits();
-        ASSERT_EQ(calls.size(), 3u);
-        EXPECT_EQ(calls[0].opcode, audioMasterBeginEdit);
-        EXPECT_EQ(calls[1].opcode, audioMasterAutomate);
-        EXPECT_EQ(calls[1].opt, value);
-        EXPECT_EQ(calls[2].opcode, audioMasterEndEdit);
-        for (const RecordedCall& call : calls)
-            EXPECT_EQ(call.index, kOversampling);
-        EXPECT_EQ(host.effect->getParameter(kOversampling), value);
-    }
+    void expectOneEdit(float value) { editor_test::expectOneEdit(host, kOversampling, value); }
 
     // Which frame of the switch's strip the window shows in its rectangle; -1 when none matches.
     int shownPosition()
