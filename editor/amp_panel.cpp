@@ -6,6 +6,8 @@
 #include "gui/cdragcontainer.h"
 #include "gui/cframe.h"
 #include "gui/csegmentswitch.h"
+#include "gui/cstepselector.h"
+#include "gui/ctextview.h"
 
 namespace {
 
@@ -17,6 +19,17 @@ constexpr gui::CRect kKnobRects[AmpPanel::kNumKnobs] = {
 
 // In the name plate, under the title; the strip draws it at this place (resources/draw_bitmaps.py).
 constexpr gui::CRect kOversamplingSwitchRect{547, 76, 637, 94};
+
+// Under the title, the selector's arrows 12 pixels wide at its ends and its display between them
+// (resources/draw_bitmaps.py draws them at these places).
+constexpr gui::CRect kCabinetSelectorRect{514, 45, 670, 59};
+constexpr int32_t kArrowWidth = 12;
+constexpr gui::CRect kCabinetTextRect{kCabinetSelectorRect.left + kArrowWidth, 47,
+                                      kCabinetSelectorRect.right - kArrowWidth, 57};
+
+// The panel's own copy: the editor shows these whatever the effect calls them.
+constexpr const char* kCabinetNames[AmpPanel::kCabinetPositions] = {
+    "Off", "1x10 open back", "1x12 open back", "4x12 closed back", "4x12 closed back, off axis", "User IR"};
 
 constexpr int32_t kStripFrames = 256;
 constexpr int32_t kStripFrameHeight = 50;
@@ -82,6 +95,21 @@ gui::CRect AmpPanel::oversamplingSwitchRect()
     return kOversamplingSwitchRect;
 }
 
+gui::CRect AmpPanel::cabinetSelectorRect()
+{
+    return kCabinetSelectorRect;
+}
+
+gui::CRect AmpPanel::cabinetTextRect()
+{
+    return kCabinetTextRect;
+}
+
+const char* AmpPanel::cabinetName(int position)
+{
+    return position >= 0 && position < kCabinetPositions ? kCabinetNames[position] : "";
+}
+
 bool AmpPanel::open(void* parentWindow)
 {
     // Opening twice must not strand the first frame and its controls.
@@ -109,7 +137,20 @@ bool AmpPanel::open(void* parentWindow)
     oversampling->setValue(owner.parameterValue(kOversamplingParameter));
     newFrame->addView(oversampling);
     controls[kOversamplingParameter].store(oversampling, std::memory_order_release);
+    // The text first, so that the selector above it takes the clicks and the wheel on its display.
+    auto* font = new gui::CBitmap(kFontBitmapId);
+    cabinetText = new gui::CTextView(kCabinetTextRect, font, kGlyphWidth);
+    font->forget();
+    newFrame->addView(cabinetText);
+    auto* selectorStrip = new gui::CBitmap(kSelectorStripBitmapId);
+    auto* cabinet = new gui::CStepSelector(kCabinetSelectorRect, this, kCabinetParameter, kCabinetPositions,
+                                           kArrowWidth, selectorStrip);
+    selectorStrip->forget();
+    cabinet->setValue(owner.parameterValue(kCabinetParameter));
+    newFrame->addView(cabinet);
+    controls[kCabinetParameter].store(cabinet, std::memory_order_release);
     frame = newFrame;
+    showCabinet();
     // A host's window was given but ours could not be made in it (no display, say).
     if (parentWindow && !newFrame->getSystemWindow()) {
         close();
@@ -122,6 +163,7 @@ void AmpPanel::close()
 {
     for (auto& control : controls)
         control.store(nullptr, std::memory_order_release);
+    cabinetText = nullptr;
     if (frame) {
         gui::CFrame* old = frame;
         frame = nullptr;
@@ -140,23 +182,49 @@ void AmpPanel::parameterChanged(int index)
     }
     if (gui::CControl* control = controls[index].load(std::memory_order_acquire))
         control->setValue(owner.parameterValue(index));
+    if (index == kCabinetParameter)
+        showCabinet();
+}
+
+void AmpPanel::cabinetStatusChanged()
+{
+    if (std::this_thread::get_id() != guiThread.load(std::memory_order_acquire)) {
+        pendingValues.fetch_or(kStatusPending, std::memory_order_release);
+        return;
+    }
+    showCabinet();
 }
 
 void AmpPanel::applyPendingValues()
 {
-    uint32_t pending = pendingValues.exchange(0, std::memory_order_acquire);
+    const uint32_t changed = pendingValues.exchange(0, std::memory_order_acquire);
+    uint32_t pending = changed;
     for (int i = 0; pending != 0 && i < kNumControls; ++i, pending >>= 1) {
         if (!(pending & 1u))
             continue;
         if (gui::CControl* control = controls[i].load(std::memory_order_acquire))
             control->setValue(owner.parameterValue(i));
     }
+    if (changed & (kStatusPending | (1u << kCabinetParameter)))
+        showCabinet();
+}
+
+void AmpPanel::showCabinet()
+{
+    gui::CControl* selector = controls[kCabinetParameter].load(std::memory_order_acquire);
+    if (!cabinetText || !selector)
+        return;
+    const std::string status = owner.cabinetStatus();
+    const int position = static_cast<gui::CStepSelector*>(selector)->segmentForValue(selector->getValue());
+    cabinetText->setText(status.empty() ? cabinetName(position) : status);
 }
 
 void AmpPanel::valueChanged(gui::CDrawContext*, gui::CControl* control)
 {
     owner.editParameter(control->getTag(), control->getValue());
     control->setDirty(true);
+    if (control->getTag() == kCabinetParameter)
+        showCabinet();
 }
 
 gui::CAnimKnob* AmpPanel::getKnob(int index) const
@@ -169,4 +237,9 @@ gui::CAnimKnob* AmpPanel::getKnob(int index) const
 gui::CSegmentSwitch* AmpPanel::getOversamplingSwitch() const
 {
     return static_cast<gui::CSegmentSwitch*>(controls[kOversamplingParameter].load(std::memory_order_acquire));
+}
+
+gui::CStepSelector* AmpPanel::getCabinetSelector() const
+{
+    return static_cast<gui::CStepSelector*>(controls[kCabinetParameter].load(std::memory_order_acquire));
 }

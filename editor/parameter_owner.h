@@ -17,6 +17,9 @@ public:
     // The user dropped a file on the panel: its path in UTF-8. A format that loads files (an
     // impulse response, say) takes it; by default the drop does nothing.
     virtual void fileDropped(const std::string& /*path*/) {}
+    // What the name plate says of the cabinet playing; empty: the panel shows the cabinet's name.
+    // Asked on the panel's thread.
+    virtual std::string cabinetStatus() { return {}; }
 
 protected:
     ~ParameterOwner() = default;

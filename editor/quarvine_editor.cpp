@@ -2,11 +2,14 @@
 #include "editor/quarvine_editor.h"
 
 #include "gui/cframe.h"
+
+#include <utility>
 #if !defined(_WIN32)
 #include "gui/portable/window_presenter.h"
 #endif
 
-QuarvineEditor::QuarvineEditor(AudioEffect* effect) : AEffGUIEditor(effect)
+QuarvineEditor::QuarvineEditor(AudioEffect* effect, std::function<std::string()> cabinetStatus)
+    : AEffGUIEditor(effect), statusOfCabinet(std::move(cabinetStatus))
 {
     rect.top = 0;
     rect.left = 0;
@@ -61,4 +64,9 @@ void QuarvineEditor::idle()
 {
     panel.applyPendingValues();
     AEffGUIEditor::idle();
+}
+
+std::string QuarvineEditor::cabinetStatus()
+{
+    return statusOfCabinet ? statusOfCabinet() : std::string();
 }

@@ -5,6 +5,9 @@
 #include "editor/aeffguieditor.h"
 #include "editor/amp_panel.h"
 
+#include <functional>
+#include <string>
+
 class QuarvineEditor : public AEffGUIEditor {
 public:
     static constexpr int32_t kBackgroundBitmapId = AmpPanel::kBackgroundBitmapId;
@@ -13,15 +16,20 @@ public:
     static constexpr int kNumKnobs = AmpPanel::kNumKnobs;
     static constexpr int kOversamplingParameter = AmpPanel::kOversamplingParameter;
     static constexpr int kOversamplingPositions = AmpPanel::kOversamplingPositions;
+    static constexpr int kCabinetParameter = AmpPanel::kCabinetParameter;
     static constexpr int kNumControls = AmpPanel::kNumControls;
 
-    explicit QuarvineEditor(AudioEffect* effect);
+    // The effect answers what the name plate says of its cabinet (none: the cabinet's name).
+    explicit QuarvineEditor(AudioEffect* effect, std::function<std::string()> cabinetStatus = {});
     ~QuarvineEditor() override;
 
     bool open(void* parentWindow) override;
     void close() override;
     void setParameter(VstInt32 index, float value) override;
     void idle() override;
+    std::string cabinetStatus() override;
+    // The effect's cabinet status changed; any thread.
+    void cabinetStatusChanged() { panel.cabinetStatusChanged(); }
     // Whether the open editor shows in a window of the window system, not only in memory (as a
     // parent that names no window leaves it).
     bool showsWindow() const;
@@ -30,7 +38,10 @@ public:
     gui::CSegmentSwitch* getOversamplingSwitch() const { return panel.getOversamplingSwitch(); }
     static gui::CRect knobRect(int index) { return AmpPanel::knobRect(index); }
     static gui::CRect oversamplingSwitchRect() { return AmpPanel::oversamplingSwitchRect(); }
+    gui::CStepSelector* getCabinetSelector() const { return panel.getCabinetSelector(); }
+    gui::CTextView* getCabinetText() const { return panel.getCabinetText(); }
 
 private:
+    std::function<std::string()> statusOfCabinet;
     AmpPanel panel{*this};
 };

@@ -57,7 +57,19 @@ Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvin
         programsAreChunks(true);
     }
     // The editor registers itself with the effect too; the effect owns it either way.
-    setEditor(new (std::nothrow) QuarvineEditor(this));
+    // Its name plate says what was loaded for the User position; the other positions' names are
+    // the editor's own.
+    setEditor(new (std::nothrow) QuarvineEditor(this, [this] {
+        return quarvine::cabinetPosition(amp.parameter(quarvine::kCabinet)) == quarvine::kUserCabinetPosition
+                   ? amp.cabinets().status()
+                   : std::string();
+    }));
+}
+
+void Quarvine::cabinetStatusChanged()
+{
+    if (editor)
+        static_cast<QuarvineEditor*>(editor)->cabinetStatusChanged();
 }
 
 VstIntPtr Quarvine::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)

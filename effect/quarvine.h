@@ -54,6 +54,10 @@ public:
         return amp.controls();
     }
     const quarvine::CircuitModel& model() const { return amp.model(); }
+    // The cabinets the player can load; who loads or refuses one tells the editor afterwards.
+    quarvine::CabinetLibrary& cabinets() { return amp.cabinets(); }
+    // Any thread: the editor's name plate shows the library's new status.
+    void cabinetStatusChanged();
     double getSampleRateDouble() const { return amp.sampleRate(); }
 
 private:

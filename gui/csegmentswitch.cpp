@@ -68,18 +68,20 @@ void CSegmentSwitch::select(CDrawContext* context, int32_t segment)
     endEdit();
 }
 
-void CSegmentSwitch::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
+bool CSegmentSwitch::isLeftClick(CDrawContext* context, int32_t buttons) const
 {
-    if (!bMouseEnabled)
-        return;
     if (buttons == -1)
         buttons = context ? context->getMouseButtons() : 0;
     // A press reaches us only as the button state read now, and a short click can be over by
     // then (an X11 host hands over events at its next idle call): a press with no button held
     // counts as a left click; one with only the middle or right button held does not.
-    if (!(buttons & kLButton) && (buttons & (kMButton | kRButton)))
-        return;
-    select(context, segmentAt(where));
+    return (buttons & kLButton) || !(buttons & (kMButton | kRButton));
+}
+
+void CSegmentSwitch::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
+{
+    if (bMouseEnabled && isLeftClick(context, buttons))
+        select(context, segmentAt(where));
 }
 
 bool CSegmentSwitch::onWheel(CDrawContext* context, const CPoint&, float distance)

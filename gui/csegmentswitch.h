@@ -27,10 +27,13 @@ public:
     // The segment under a point in frame coordinates, the nearest end when outside.
     int32_t segmentAt(const CPoint& where) const;
 
-private:
+protected:
+    // Whether a press counts as a left click; reads the buttons when not given (-1).
+    bool isLeftClick(CDrawContext* context, int32_t buttons) const;
     // Selects a segment and tells the listener inside an edit; the selected one changes nothing.
     void select(CDrawContext* context, int32_t segment);
 
+private:
     int32_t segments;
 };
 

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Draws the editor's bitmaps: the panel (101), the knob film strip (102) and the oversampling
-switch's strip (103).
+"""Draws the editor's bitmaps: the panel (101), the knob film strip (102), the oversampling
+switch's strip (103), the name plate's font (104) and the cabinet selector's arrows (105).
 
-Run on demand with a Python that has Pillow; writes background.bmp, knob_strip.bmp and
-switch_strip.bmp next to this script. Everything is drawn at four times the size and reduced, for smooth edges. The panel
+Run on demand with a Python that has Pillow; writes background.bmp, knob_strip.bmp,
+switch_strip.bmp, font_strip.bmp and selector_strip.bmp next to this script. Everything but the
+font is drawn at four times the size and reduced, for smooth edges; the font is drawn at its own
+size, where the hinting keeps its strokes on whole pixels. The panel
 colour depends on the row only, so the corners of every knob frame match the panel wherever the
 knob sits.
 """
@@ -26,6 +28,18 @@ START_DEG, SWEEP_DEG = 225.0, -270.0
 SWITCH_LEFT, SWITCH_TOP, SWITCH_W, SWITCH_H = 547, 76, 90, 18
 SWITCH_LABELS = ["2x", "4x", "8x"]
 PLATE_CENTRE = 592
+# The cabinet selector under the title: a dark display with an arrow at each end. The panel's text
+# view covers the display between the arrows (editor/amp_panel.cpp holds the same numbers).
+SELECTOR_LEFT, SELECTOR_TOP, SELECTOR_W, SELECTOR_H = 514, 45, 156, 14
+ARROW_W = 12
+TEXT_LEFT, TEXT_TOP = SELECTOR_LEFT + ARROW_W, SELECTOR_TOP + 2
+TEXT_W, TEXT_H = SELECTOR_W - 2 * ARROW_W, 10
+# The font: printable ASCII from the space on, one fixed-width cell per character, gold on the
+# display's colour, which the text view draws opaque.
+GLYPH_W, GLYPH_H, GLYPH_BASELINE = 5, 10, 8
+FIRST_GLYPH, GLYPHS = 32, 95
+DISPLAY_COLOUR = (18, 17, 16)
+TEXT_GOLD = (214, 192, 136)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FONT_DIRS = ["/usr/share/fonts/truetype/dejavu", "/usr/share/fonts/truetype/liberation"]
@@ -141,6 +155,55 @@ def draw_switch_frame(selected):
     return image.resize((SWITCH_W, SWITCH_H), Image.LANCZOS)
 
 
+def draw_font_strip():
+    face = font("DejaVuSansMono.ttf", 9)
+    strip = Image.new("RGB", (GLYPH_W * GLYPHS, GLYPH_H), DISPLAY_COLOUR)
+    draw = ImageDraw.Draw(strip)
+    for i in range(GLYPHS):
+        text = chr(FIRST_GLYPH + i)
+        x = i * GLYPH_W + (GLYPH_W - face.getlength(text)) / 2.0
+        draw.text((x, GLYPH_BASELINE), text, font=face, fill=TEXT_GOLD, anchor="ls")
+    return strip
+
+
+def draw_text(image, font_strip, text):
+    """What the panel's text view draws for a short ASCII text: centred in its rectangle."""
+    left = TEXT_LEFT + (TEXT_W - GLYPH_W * len(text)) // 2
+    top = TEXT_TOP + (TEXT_H - GLYPH_H) // 2
+    for k, char in enumerate(text):
+        x = (ord(char) - FIRST_GLYPH) * GLYPH_W
+        image.paste(font_strip.crop((x, 0, x + GLYPH_W, GLYPH_H)), (left + k * GLYPH_W, top))
+
+
+def draw_selector(first, last):
+    """The whole selector; an arrow that cannot step further is dimmed."""
+    w, h = SELECTOR_W * SCALE, SELECTOR_H * SCALE
+    image = gradient_rows(w, h, SELECTOR_TOP * SCALE)
+    draw = ImageDraw.Draw(image)
+    draw.rounded_rectangle([2, 2, w - 3, h - 3], radius=14, fill=DISPLAY_COLOUR, outline=(120, 108, 78), width=4)
+    arrow = ARROW_W * SCALE
+    cy = h / 2.0
+    for centre, direction, blocked in ((arrow / 2.0 + 2, -1, first), (w - arrow / 2.0 - 2, 1, last)):
+        colour = (70, 66, 58) if blocked else TEXT_GOLD
+        tip, back = centre + direction * 10, centre - direction * 10
+        draw.polygon([(tip, cy), (back, cy - 14), (back, cy + 14)], fill=colour)
+    image = image.resize((SELECTOR_W, SELECTOR_H), Image.LANCZOS)
+    image.paste(DISPLAY_COLOUR, (ARROW_W, 2, SELECTOR_W - ARROW_W, 2 + TEXT_H))
+    return image
+
+
+def draw_selector_strip():
+    """Per frame, the arrows' ends of the selector (the display between them is the panel's):
+    at the first position, between, at the last."""
+    strip = Image.new("RGB", (2 * ARROW_W, SELECTOR_H * 3))
+    for frame, (first, last) in enumerate(((True, False), (False, False), (False, True))):
+        selector = draw_selector(first, last)
+        top = frame * SELECTOR_H
+        strip.paste(selector.crop((0, 0, ARROW_W, SELECTOR_H)), (0, top))
+        strip.paste(selector.crop((SELECTOR_W - ARROW_W, 0, SELECTOR_W, SELECTOR_H)), (ARROW_W, top))
+    return strip
+
+
 def draw_switch_strip():
     strip = Image.new("RGB", (SWITCH_W, SWITCH_H * len(SWITCH_LABELS)))
     for position in range(len(SWITCH_LABELS)):
@@ -153,7 +216,7 @@ def centred_text(draw, x, y, text, face, fill):
     draw.text((x - (right - left) / 2.0 - left, y - top), text, font=face, fill=fill)
 
 
-def draw_background(strip, switch_strip):
+def draw_background(strip, switch_strip, font_strip):
     w, h = PANEL_W * SCALE, PANEL_H * SCALE
     image = gradient_rows(w, h, 0)
     draw = ImageDraw.Draw(image)
@@ -168,11 +231,11 @@ def draw_background(strip, switch_strip):
         centred_text(draw, (left + KNOB / 2.0) * SCALE, 84 * SCALE, text, label, cream)
 
     # Title and subtitle moved up to leave the switch and its caption room above the lower screws.
-    name = font("DejaVuSerif-BoldItalic.ttf", 28 * SCALE)
-    sub = font("DejaVuSans.ttf", 8 * SCALE)
+    # The title smaller than it was, to leave the cabinet selector and its caption room.
+    name = font("DejaVuSerif-BoldItalic.ttf", 24 * SCALE)
     caption = font("DejaVuSans.ttf", 6 * SCALE)
-    centred_text(draw, PLATE_CENTRE * SCALE, 19 * SCALE, "Quarvine", name, gold)
-    centred_text(draw, PLATE_CENTRE * SCALE, 51 * SCALE, "VALVE  AMPLIFIER", sub, cream)
+    centred_text(draw, PLATE_CENTRE * SCALE, 12 * SCALE, "Quarvine", name, gold)
+    centred_text(draw, PLATE_CENTRE * SCALE, 38 * SCALE, "CABINET", caption, gold)
     centred_text(draw, PLATE_CENTRE * SCALE, 67 * SCALE, "OVERSAMPLING", caption, gold)
     # Two screws in the corners of the name plate.
     for x, y in ((528, 16), (656, 104), (528, 104), (656, 16)):
@@ -187,6 +250,9 @@ def draw_background(strip, switch_strip):
     for left, frame in zip(KNOB_LEFTS, defaults):
         image.paste(rgb_strip.crop((0, frame * KNOB, KNOB, (frame + 1) * KNOB)), (left, KNOB_TOP))
     image.paste(switch_strip.crop((0, 0, SWITCH_W, SWITCH_H)), (SWITCH_LEFT, SWITCH_TOP))
+    # The selector at its default, no cabinet, with the text the panel shows for it.
+    image.paste(draw_selector(True, False), (SELECTOR_LEFT, SELECTOR_TOP))
+    draw_text(image, font_strip, "Off")
     return image
 
 
@@ -195,7 +261,10 @@ def main():
     strip.save(os.path.join(HERE, "knob_strip.bmp"))
     switch_strip = draw_switch_strip()
     switch_strip.save(os.path.join(HERE, "switch_strip.bmp"))
-    draw_background(strip, switch_strip).save(os.path.join(HERE, "background.bmp"))
+    font_strip = draw_font_strip()
+    font_strip.save(os.path.join(HERE, "font_strip.bmp"))
+    draw_selector_strip().save(os.path.join(HERE, "selector_strip.bmp"))
+    draw_background(strip, switch_strip, font_strip).save(os.path.join(HERE, "background.bmp"))
 
 
 if __name__ == "__main__":

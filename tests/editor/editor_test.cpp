@@ -70,7 +70,7 @@ TEST_F(EditorFixture, OpenBuildsSixKnobsAtTheirRectanglesShowingTheEffectsValues
     ASSERT_TRUE(editor.open(&dummyParent));
     CFrame* frame = editor.getFrame();
     ASSERT_NE(frame, nullptr);
-    ASSERT_EQ(frame->getNbViews(), 7); // and the oversampling switch
+    ASSERT_EQ(frame->getNbViews(), 9); // and the switch, the cabinet text and selector
     const int lefts[6] = {26, 106, 187, 267, 348, 428};
     for (int i = 0; i < 6; ++i) {
         auto* knob = static_cast<CAnimKnob*>(frame->getView(i));

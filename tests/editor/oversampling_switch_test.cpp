@@ -48,18 +48,7 @@ struct SwitchFixture : ::testing::Test {
         host.calls.clear();
         return result;
     }
-    void expectOneEdit(float value)
-    {
-        const std::vector<RecordedCall> calls = edits();
-        ASSERT_EQ(calls.size(), 3u);
-        EXPECT_EQ(calls[0].opcode, audioMasterBeginEdit);
-        EXPECT_EQ(calls[1].opcode, audioMasterAutomate);
-        EXPECT_EQ(calls[1].opt, value);
-        EXPECT_EQ(calls[2].opcode, audioMasterEndEdit);
-        for (const RecordedCall& call : calls)
-            EXPECT_EQ(call.index, kOversampling);
-        EXPECT_EQ(host.effect->getParameter(kOversampling), value);
-    }
+    void expectOneEdit(float value) { editor_test::expectOneEdit(host, kOversampling, value); }
 
     // Which frame of the switch's strip the window shows in its rectangle; -1 when none matches.
     int shownPosition()
@@ -79,13 +68,13 @@ struct SwitchFixture : ::testing::Test {
     }
 };
 
-TEST_F(SwitchFixture, SitsInTheNamePlateAsTheFrameLastViewWithThreeFramesOfItsHeight)
+TEST_F(SwitchFixture, SitsInTheNamePlateAfterTheKnobsWithThreeFramesOfItsHeight)
 {
     // Right of the divider at x = 510 and inside the panel's gold border.
     EXPECT_GT(rect.left, 510);
     EXPECT_LT(rect.right, 670);
     EXPECT_LT(rect.bottom, 110);
-    ASSERT_EQ(frame->getNbViews(), 7);
+    ASSERT_EQ(frame->getNbViews(), 9); // the cabinet's text and selector follow
     EXPECT_EQ(frame->getView(6), editor.getOversamplingSwitch());
     EXPECT_EQ(editor.getOversamplingSwitch()->getSizeRect(), rect);
     EXPECT_EQ(editor.getOversamplingSwitch()->getTag(), kOversampling);

@@ -5,6 +5,8 @@
 #include "effect/quarvine.h"
 #include "editor/quarvine_editor.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <vector>
 
@@ -55,5 +57,21 @@ private:
 
     static inline RecordingHost* current = nullptr;
 };
+
+// What reached the host since the last look (idle calls left out) is one edit of the parameter to
+// `value`, bracketed, and the effect holds the value.
+inline void expectOneEdit(RecordingHost& host, VstInt32 index, float value)
+{
+    const std::vector<RecordedCall> calls = host.callsExcept(audioMasterIdle);
+    host.calls.clear();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].opcode, audioMasterBeginEdit);
+    EXPECT_EQ(calls[1].opcode, audioMasterAutomate);
+    EXPECT_EQ(calls[1].opt, value);
+    EXPECT_EQ(calls[2].opcode, audioMasterEndEdit);
+    for (const RecordedCall& call : calls)
+        EXPECT_EQ(call.index, index);
+    EXPECT_EQ(host.effect->getParameter(index), value);
+}
 
 } // namespace editor_test
