@@ -8,8 +8,8 @@
 #include "gui/portable/window_presenter.h"
 #endif
 
-QuarvineEditor::QuarvineEditor(AudioEffect* effect, std::function<std::string()> cabinetStatus)
-    : AEffGUIEditor(effect), statusOfCabinet(std::move(cabinetStatus))
+QuarvineEditor::QuarvineEditor(AudioEffect* effect, CabinetHooks cabinet)
+    : AEffGUIEditor(effect), cabinet(std::move(cabinet))
 {
     rect.top = 0;
     rect.left = 0;
@@ -68,5 +68,11 @@ void QuarvineEditor::idle()
 
 std::string QuarvineEditor::cabinetStatus()
 {
-    return statusOfCabinet ? statusOfCabinet() : std::string();
+    return cabinet.status ? cabinet.status() : std::string();
+}
+
+void QuarvineEditor::fileDropped(const std::string& path)
+{
+    if (cabinet.load)
+        cabinet.load(path);
 }

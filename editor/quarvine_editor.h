@@ -19,8 +19,14 @@ public:
     static constexpr int kCabinetParameter = AmpPanel::kCabinetParameter;
     static constexpr int kNumControls = AmpPanel::kNumControls;
 
-    // The effect answers what the name plate says of its cabinet (none: the cabinet's name).
-    explicit QuarvineEditor(AudioEffect* effect, std::function<std::string()> cabinetStatus = {});
+    // What the effect does for the cabinet: say what the name plate shows of it (empty: the
+    // cabinet's name), and load a file dropped on the panel.
+    struct CabinetHooks {
+        std::function<std::string()> status;
+        std::function<void(const std::string& path)> load;
+    };
+
+    explicit QuarvineEditor(AudioEffect* effect, CabinetHooks cabinet = {});
     ~QuarvineEditor() override;
 
     bool open(void* parentWindow) override;
@@ -28,6 +34,7 @@ public:
     void setParameter(VstInt32 index, float value) override;
     void idle() override;
     std::string cabinetStatus() override;
+    void fileDropped(const std::string& path) override;
     // The effect's cabinet status changed; any thread.
     void cabinetStatusChanged() { panel.cabinetStatusChanged(); }
     // Whether the open editor shows in a window of the window system, not only in memory (as a
@@ -42,6 +49,6 @@ public:
     gui::CTextView* getCabinetText() const { return panel.getCabinetText(); }
 
 private:
-    std::function<std::string()> statusOfCabinet;
+    CabinetHooks cabinet;
     AmpPanel panel{*this};
 };

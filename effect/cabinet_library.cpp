@@ -52,7 +52,7 @@ std::string CabinetLibrary::setUserCabinet(std::optional<UserCabinet> newUser)
     if (newUser) {
         const float gain = loudnessGain(newUser->samples, newUser->sampleRate);
         if (!(gain > 0.0f && gain <= kMaxUserGain)) {
-            const std::string why = newUser->name + ": passes next to nothing between 80 Hz and 6 kHz";
+            const std::string why = newUser->name + ": almost silent from 80 Hz to 6 kHz";
             refuse(why);
             return why;
         }
@@ -79,7 +79,7 @@ std::optional<UserCabinet> CabinetLibrary::userCabinet() const
 std::string CabinetLibrary::status() const
 {
     const std::lock_guard<std::mutex> guard(lock);
-    return message.empty() ? std::string("no impulse response loaded: drop a file here") : message;
+    return message.empty() ? std::string("drop an IR file here") : message;
 }
 
 void CabinetLibrary::rebuild()

@@ -59,15 +59,19 @@ Quarvine::Quarvine(audioMasterCallback master) : AudioEffectX(master, 0, quarvin
     // The editor registers itself with the effect too; the effect owns it either way.
     // Its name plate says what was loaded for the User position; the other positions' names are
     // the editor's own.
-    setEditor(new (std::nothrow) QuarvineEditor(this, [this] {
-        return quarvine::cabinetPosition(amp.parameter(quarvine::kCabinet)) == quarvine::kUserCabinetPosition
-                   ? amp.cabinets().status()
-                   : std::string();
-    }));
+    setEditor(new (std::nothrow) QuarvineEditor(
+        this, {[this] {
+                   const bool user = quarvine::cabinetPosition(amp.parameter(quarvine::kCabinet)) ==
+                                     quarvine::kUserCabinetPosition;
+                   return user || showRefusal.load(std::memory_order_relaxed) ? amp.cabinets().status()
+                                                                                : std::string();
+               },
+               [this](const std::string& path) { loadUserCabinetFile(path); }}));
 }
 
-void Quarvine::cabinetStatusChanged()
+void Quarvine::cabinetStatusChanged(bool refused)
 {
+    showRefusal.store(refused, std::memory_order_relaxed);
     if (editor)
         static_cast<QuarvineEditor*>(editor)->cabinetStatusChanged();
 }
@@ -97,6 +101,8 @@ void Quarvine::setParameter(VstInt32 index, float value)
 {
     if (!amp.setParameter(index, value))
         return;
+    if (index == quarvine::kCabinet)
+        showRefusal.store(false, std::memory_order_relaxed);
     if (editor)
         static_cast<AEffGUIEditor*>(editor)->setParameter(index, value);
 }
@@ -205,12 +211,14 @@ VstInt32 Quarvine::setChunk(void* data, VstInt32 byteSize, bool /*isPreset*/)
     quarvine::StateDecode decoded = quarvine::decodePluginState({static_cast<const unsigned char*>(data), size});
     if (!decoded.state) {
         amp.cabinets().refuse(decoded.error);
+        cabinetStatusChanged(true);
         return 0;
     }
     quarvine::PluginState& state = *decoded.state;
     // Remaking the bank resamples the response and fades to it: only for a change.
     if (state.userCabinet != amp.cabinets().userCabinet())
         amp.cabinets().setUserCabinet(std::move(state.userCabinet));
+    cabinetStatusChanged(false);
     // What the state lacks was saved before it existed, when it had its default.
     for (int index = 0; index < quarvine::kNumParameters; ++index)
         setParameter(index, static_cast<std::size_t>(index) < state.parameters.size() ? state.parameters[index]
@@ -221,14 +229,18 @@ VstInt32 Quarvine::setChunk(void* data, VstInt32 byteSize, bool /*isPreset*/)
 std::string Quarvine::loadUserCabinetFile(const std::string& path)
 {
     quarvine::IrLoad load = quarvine::readImpulseResponseFile(path);
-    if (!load.ir) {
-        amp.cabinets().refuse(load.error);
-        return load.error;
+    std::string refusal = load.error;
+    if (load.ir) {
+        quarvine::ImpulseResponseFile& file = *load.ir;
+        refusal =
+            amp.cabinets().setUserCabinet(quarvine::UserCabinet{file.name, file.sampleRate, std::move(file.samples)});
+    } else {
+        amp.cabinets().refuse(refusal);
     }
-    quarvine::ImpulseResponseFile& file = *load.ir;
-    amp.cabinets().setUserCabinet(quarvine::UserCabinet{file.name, file.sampleRate, std::move(file.samples)});
-    setParameterAutomated(quarvine::kCabinet, quarvine::cabinetValue(quarvine::kUserCabinetPosition));
-    return {};
+    cabinetStatusChanged(!refusal.empty());
+    if (refusal.empty())
+        setParameterAutomated(quarvine::kCabinet, quarvine::cabinetValue(quarvine::kUserCabinetPosition));
+    return refusal;
 }
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster)

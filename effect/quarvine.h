@@ -6,6 +6,8 @@
 #include "effect/parameter_table.h"
 #include "host/audioeffectx.h"
 
+#include <atomic>
+
 #include <string>
 #include <vector>
 
@@ -56,13 +58,15 @@ public:
     const quarvine::CircuitModel& model() const { return amp.model(); }
     // The cabinets the player can load; who loads or refuses one tells the editor afterwards.
     quarvine::CabinetLibrary& cabinets() { return amp.cabinets(); }
-    // Any thread: the editor's name plate shows the library's new status.
-    void cabinetStatusChanged();
+    // Any thread: the editor's name plate shows the library's new status; a refusal shows whatever
+    // the Cabinet parameter's position, until the position next changes.
+    void cabinetStatusChanged(bool refused = false);
     double getSampleRateDouble() const { return amp.sampleRate(); }
 
 private:
     static bool validIndex(VstInt32 index) { return quarvine::AmpCore::validIndex(index); }
 
+    std::atomic<bool> showRefusal{false};
     // The parameters and the model, shared with the audio thread.
     quarvine::AmpCore amp;
     // The bytes handed to the host by getChunk, kept until its next call.

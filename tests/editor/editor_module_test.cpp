@@ -12,7 +12,7 @@ TEST(EditorModuleTest, RectKnobModeOpenIdleAndClose)
     ASSERT_TRUE(module);
     vsthost::HostedPlugin plugin(*module);
     ASSERT_TRUE(plugin);
-    EXPECT_EQ(plugin.effect()->flags, 0x11);
+    EXPECT_EQ(plugin.effect()->flags, 0x31); // an editor, processReplacing, state as a chunk
 
     ERect* rect = nullptr;
     ASSERT_EQ(plugin.dispatch(effEditGetRect, 0, 0, &rect), 1);

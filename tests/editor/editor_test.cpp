@@ -59,7 +59,7 @@ TEST_F(EditorFixture, ReportsThePanelSizeBeforeOpeningAndAnEditorFlag)
     EXPECT_EQ(rect->left, 0);
     EXPECT_EQ(rect->bottom, 120);
     EXPECT_EQ(rect->right, 680);
-    EXPECT_EQ(host.effect->getAeffect()->flags, effFlagsHasEditor | effFlagsCanReplacing);
+    EXPECT_EQ(host.effect->getAeffect()->flags, effFlagsHasEditor | effFlagsCanReplacing | effFlagsProgramChunks);
     EXPECT_EQ(host.effect->getEditor(), &editor);
 }
 
