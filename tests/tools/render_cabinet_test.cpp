@@ -61,10 +61,10 @@ TEST(RenderPresets, APresetIsItsSettingsGivenByHandAndTheOptionsOverrideIt)
         std::vector<std::string> preset, byHand;
     } cases[] = {
         {{"--preset", "crunch"},
-         {"--master", "0.6", "--drive", "0.55", "--treble", "0.6", "--middle", "0.6", "--bass", "0.5", "--volume", "1",
+         {"--master", "0.65", "--drive", "0.25", "--treble", "0.6", "--middle", "0.6", "--bass", "0.5", "--volume", "0.7",
           "--cabinet", "4x12"}},
         {{"--preset", "crunch", "--drive", "0.2", "--cabinet", "1x10"},
-         {"--master", "0.6", "--drive", "0.2", "--treble", "0.6", "--middle", "0.6", "--bass", "0.5", "--volume", "1",
+         {"--master", "0.65", "--drive", "0.2", "--treble", "0.6", "--middle", "0.6", "--bass", "0.5", "--volume", "0.7",
           "--cabinet", "1x10"}},
     };
     for (const auto& c : cases) {
