@@ -123,6 +123,9 @@ std::string atomPort(uint32_t index, const char* direction, const char* symbol, 
         << "        atom:bufferType atom:Sequence ;\n"
         << "        atom:supports patch:Message ;\n"
         << "        lv2:designation lv2:control ;\n"
+        // Hosts that pass no messages (lv2apply) leave them unconnected: the file property is
+        // then simply not offered.
+        << "        lv2:portProperty lv2:connectionOptional ;\n"
         << "        rsz:minimumSize " << 2 * kMaxPathBytes << " ;\n"
         << "        lv2:index " << index << " ;\n"
         << "        lv2:symbol \"" << symbol << "\" ;\n"

@@ -162,7 +162,7 @@ stage_jalv() {
   echo "jalv: the panel showed the host's values, and a drag set treble to 5/6"
 }
 
-# Ardour renders the dry phrase through the plug-in in a track; that must equal quarvine-render
+# Ardour renders the dry phrase through the plug-in (with the 4x12 cabinet) in a track; that must equal quarvine-render
 # with the same settings. Everything runs headless on Ardour's dummy backend (no JACK). The
 # session is built in ardour7-lua: a mono track into a mono master (so no panner), faders at 0 dB,
 # region fades off. The Lua bindings cannot import a file, so the track bounces silence as long as
@@ -180,7 +180,7 @@ stage_ardour() {
   # Ardour's own settings and caches stay out of the user's.
   export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
   "$render" "$work/dry.wav" "$work/expected.wav" --drive 0.7 --bass 0.3 --treble 0.8 --volume 0.6 \
-    --oversampling 4 >/dev/null || fail "quarvine-render failed"
+    --oversampling 4 --cabinet 4x12 >/dev/null || fail "quarvine-render failed"
   local frames
   frames=$("$align" frames "$work/dry.wav") || fail "cannot read the dry phrase"
   timeout -k 5 60 ardour7-new_session -s 44100 -m 1 "$work/session" amp >"$work/new_session.log" 2>&1 ||
@@ -214,13 +214,17 @@ if p:isnil() then print("no plugin") close_session() return end
 track:add_processor_by_index(p, 0, nil, true)
 local insert = p:to_insert()
 local plugin = insert:plugin(0)
-local settings = { Drive = 0.7, Treble = 0.8, Bass = 0.3, Volume = 0.6, Oversampling = 1 }
+local settings = { Drive = 0.7, Treble = 0.8, Bass = 0.3, Volume = 0.6, Oversampling = 1, Cabinet = 3 }
+-- Labels go by port index; values by the count of control inputs before (the Cabinet port, 9,
+-- is the eighth control: the audio ports 7 and 8 come first).
+local control = 0
 for i = 0, plugin:parameter_count() - 1 do
   if plugin:parameter_is_input(i) and plugin:parameter_is_control(i) then
     local label = plugin:parameter_label(i)
-    print(string.format("parameter %s=%g", label, ARDOUR.LuaAPI.get_plugin_insert_param(insert, i, false)))
-    if settings[label] then ARDOUR.LuaAPI.set_plugin_insert_param(insert, i, settings[label]) end
-    print(string.format("set %s=%.6g", label, ARDOUR.LuaAPI.get_plugin_insert_param(insert, i, false)))
+    print(string.format("parameter %s=%g", label, ARDOUR.LuaAPI.get_plugin_insert_param(insert, control, false)))
+    if settings[label] then ARDOUR.LuaAPI.set_plugin_insert_param(insert, control, settings[label]) end
+    print(string.format("set %s=%.6g", label, ARDOUR.LuaAPI.get_plugin_insert_param(insert, control, false)))
+    control = control + 1
   end
 end
 s:save_state("", false, false, false, false, false)
@@ -230,13 +234,13 @@ LUA
   timeout -k 5 120 ardour7-lua "$work/build.lua" >"$work/ardour.log" 2>&1
   grep '^parameter ' "$work/ardour.log" | tee "$work/parameters"
   # The parameter table: names and defaults as the VST module has them.
-  printf 'parameter %s\n' Master=0.5 Drive=0.5 Treble=0.5 Middle=0.5 Bass=0.5 Volume=1 Oversampling=0 >"$work/expected"
+  printf 'parameter %s\n' Master=0.5 Drive=0.5 Treble=0.5 Middle=0.5 Bass=0.5 Volume=1 Oversampling=0 Cabinet=0 >"$work/expected"
   diff "$work/expected" "$work/parameters" || { tail -20 "$work/ardour.log"; fail "Ardour shows other parameters"; }
-  echo "ardour: the plug-in loads into a track with the module's seven parameters"
+  echo "ardour: the plug-in loads into a track with the module's eight parameters"
   grep -qx saved "$work/ardour.log" || { tail -20 "$work/ardour.log"; fail "ardour7-lua did not save the session"; }
   grep -qx 'gain track=1 master=1 inputs=1' "$work/ardour.log" ||
     { grep '^gain' "$work/ardour.log"; fail "the gain staging is not flat"; }
-  printf 'set %s\n' Master=0.5 Drive=0.7 Treble=0.8 Middle=0.5 Bass=0.3 Volume=0.6 Oversampling=1 >"$work/expected-set"
+  printf 'set %s\n' Master=0.5 Drive=0.7 Treble=0.8 Middle=0.5 Bass=0.3 Volume=0.6 Oversampling=1 Cabinet=3 >"$work/expected-set"
   grep '^set ' "$work/ardour.log" | diff "$work/expected-set" - || fail "Ardour holds other parameter values"
 
   local source
