@@ -2,18 +2,21 @@
 // The LV2 X11 UI: the amplifier's panel in the host's parent window. Edits go out through the
 // host's write function in the ports' units, and port events move the controls. The host's idle
 // calls read the window's events, a knob drag's among them: each call handles what is pending and
-// returns, so the host's own windows and port events go on during a drag.
+// returns, so the host's own windows and port events go on during a drag. The name plate shows the
+// file the plug-in tells on its notify port while the Cabinet is at User.
 #include "editor/amp_panel.h"
 #include "gui/cframe.h"
 #include "gui/platform.h"
 #include "gui/portable/window_presenter.h"
 #include "lv2/port_map.h"
+#include "lv2/ui_ir_messages.h"
 
 #include <lv2/ui/ui.h>
 
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -30,8 +33,9 @@ const void* feature(const LV2_Feature* const* features, const char* uri)
 
 class Lv2Ui final : public ParameterOwner {
 public:
-    Lv2Ui(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Touch* touch)
-        : write(write), controller(controller), touch(touch)
+    Lv2Ui(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2_Feature* const* features)
+        : write(write), controller(controller),
+          touch(static_cast<const LV2UI_Touch*>(feature(features, LV2_UI__touch))), messages(features)
     {
         for (int i = 0; i < kNumParameters; ++i)
             values[i] = quarvine::kDefaultValues[i];
@@ -58,6 +62,22 @@ public:
             return;
         values[index] = std::fmin(std::fmax(parameter, 0.0f), 1.0f);
         panel.parameterChanged(index);
+    }
+
+    void atomEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer)
+    {
+        if (messages.read(port, size, format, buffer))
+            panel.cabinetStatusChanged();
+    }
+
+    // As hosts expect of a UI: the plug-in answers on the notify port.
+    void askForPath() { messages.askForPath(write, controller); }
+
+    std::string cabinetStatus() override
+    {
+        return quarvine::cabinetPosition(values[quarvine::kCabinet]) == quarvine::kUserCabinetPosition
+                   ? messages.fileName()
+                   : std::string();
     }
 
     float parameterValue(int index) override
@@ -111,6 +131,7 @@ private:
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     const LV2UI_Touch* touch;
+    quarvine::lv2::UiImpulseResponseMessages messages;
     float values[kNumParameters];
 };
 
@@ -120,8 +141,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     void* parent = const_cast<void*>(feature(features, LV2_UI__parent));
     if (!pluginUri || std::strcmp(pluginUri, ports::kPluginUri) != 0 || !parent || !write || !widget)
         return nullptr;
-    auto* ui = new (std::nothrow)
-        Lv2Ui(write, controller, static_cast<const LV2UI_Touch*>(feature(features, LV2_UI__touch)));
+    auto* ui = new (std::nothrow) Lv2Ui(write, controller, features);
     if (!ui)
         return nullptr;
     // A parent that names no window of the server (a pointer, say) leaves the frame in memory:
@@ -134,6 +154,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     *widget = reinterpret_cast<LV2UI_Widget>(window);
     if (const auto* resize = static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize)))
         resize->ui_resize(resize->handle, ui->panel.width(), ui->panel.height());
+    ui->askForPath();
     return ui;
 }
 
@@ -144,8 +165,12 @@ void cleanup(LV2UI_Handle handle)
 
 void portEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t format, const void* buffer)
 {
-    // Control ports only: a float in the port's units.
-    if (format != 0 || size != sizeof(float) || !buffer)
+    // A control port's float in the port's units, or an atom from the notify port.
+    if (format != 0) {
+        static_cast<Lv2Ui*>(handle)->atomEvent(port, size, format, buffer);
+        return;
+    }
+    if (size != sizeof(float) || !buffer)
         return;
     float value;
     std::memcpy(&value, buffer, sizeof value);

@@ -163,12 +163,15 @@ std::string description()
     out << "<" << kImpulseResponseUri << ">\n    a lv2:Parameter ;\n    rdfs:label \"Impulse response\" ;\n"
         << "    rdfs:range atom:Path .\n\n";
     // The UI needs the host's parent window and idle calls (it reads its window's events there);
-    // it asks for its size when the host offers resizing.
+    // it asks for its size when the host offers resizing. It hears the notify port's patch
+    // messages, for the loaded file's name, when the host maps URIDs.
     out << "<" << kUiUri << ">\n"
         << "    a ui:X11UI ;\n"
         << "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
-        << "    lv2:optionalFeature ui:resize , ui:touch ;\n"
-        << "    lv2:extensionData ui:idleInterface .\n";
+        << "    lv2:optionalFeature ui:resize , ui:touch , urid:map ;\n"
+        << "    lv2:extensionData ui:idleInterface ;\n"
+        << "    ui:portNotification [\n        ui:plugin <" << kPluginUri << "> ;\n        lv2:symbol \"notify\" ;\n"
+        << "        ui:portIndex " << kNotifyPort << " ;\n        ui:protocol atom:eventTransfer\n    ] .\n";
     return out.str();
 }
 

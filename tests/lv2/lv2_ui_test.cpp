@@ -2,11 +2,13 @@
 // The LV2 UI loaded as a host loads it, in a real X window on a server of each test's own: clicks on the switch reach the host's
 // write function in the port's units (the steps 0 and 2, not the panel's 0 and 1), bracketed by
 // touch, and the host's port events move the switch to the step they carry; a knob drag leaves
-// the host's idle calls free; a careless host's arguments get NULL. (jalv's stage in
+// the host's idle calls free; a careless host's arguments get NULL; the UI asks for the impulse
+// response's path and shows the file's name the notify port tells. (jalv's stage in
 // scripts/lv2-hosts.sh shows port events moving the knobs.)
 // GoogleTest before Xlib, whose macros (None, Bool) break its headers.
 #include <gtest/gtest.h>
 
+#include "host_features.h"
 #include "lilv_plugin.h"
 #include "tests/x11/private_x_server.h"
 
@@ -15,6 +17,8 @@
 #include <X11/extensions/XTest.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <lv2/atom/util.h>
+#include <lv2/patch/patch.h>
 #include <lv2/ui/ui.h>
 #include <poll.h>
 #include <signal.h>
@@ -52,8 +56,20 @@ struct Event {
 
 std::vector<Event> events;
 
+struct AtomWrite {
+    uint32_t port, format;
+    std::vector<char> bytes;
+};
+
+std::vector<AtomWrite> atomWrites;
+
 void writeFunction(LV2UI_Controller, uint32_t port, uint32_t size, uint32_t format, const void* buffer)
 {
+    if (format != 0) {
+        const auto* bytes = static_cast<const char*>(buffer);
+        atomWrites.push_back({port, format, std::vector<char>(bytes, bytes + size)});
+        return;
+    }
     float value = -1.0f;
     if (format == 0 && size == sizeof value)
         std::memcpy(&value, buffer, sizeof value);
@@ -95,9 +111,11 @@ protected:
         XSync(display, False);
         const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
         const LV2_Feature touchFeature{LV2_UI__touch, &touch};
-        const LV2_Feature* features[] = {&parentFeature, &touchFeature, nullptr};
+        const LV2_Feature mapFeature{LV2_URID__map, host.map()};
+        const LV2_Feature* features[] = {&parentFeature, &touchFeature, &mapFeature, nullptr};
         LV2UI_Widget widget = nullptr;
         events.clear();
+        atomWrites.clear();
         ui = descriptor->instantiate(descriptor, "urn:orn:quarvine", QUARVINE_LV2_BUNDLE, writeFunction, nullptr,
                                      &widget, features);
         ASSERT_NE(ui, nullptr);
@@ -178,20 +196,22 @@ protected:
         return idleUntil([] { return !events.empty() && events.back().kind == 'r'; });
     }
 
-    // The switch as the screen shows it.
-    std::vector<unsigned long> switchPixels()
+    // A rectangle of the panel as the screen shows it.
+    std::vector<unsigned long> pixels(int left, int top, int width, int height)
     {
         std::vector<unsigned long> pixels;
-        XImage* image = XGetImage(display, parent, kSwitchLeft, kSwitchTop, kSwitchWidth, kSwitchHeight, AllPlanes,
-                                  ZPixmap);
+        XImage* image = XGetImage(display, parent, left, top, width, height, AllPlanes, ZPixmap);
         if (!image)
             return pixels;
-        for (int y = 0; y < kSwitchHeight; ++y)
-            for (int x = 0; x < kSwitchWidth; ++x)
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
                 pixels.push_back(XGetPixel(image, x, y) & 0xffffff);
         XDestroyImage(image);
         return pixels;
     }
+    std::vector<unsigned long> switchPixels() { return pixels(kSwitchLeft, kSwitchTop, kSwitchWidth, kSwitchHeight); }
+    // The name plate's line of text (editor/amp_panel.cpp): 526..658 x 47..57.
+    std::vector<unsigned long> textPixels() { return pixels(526, 47, 132, 10); }
 
     void sendOversampling(float value)
     {
@@ -202,7 +222,25 @@ protected:
     static constexpr int kSwitchLeft = 547, kSwitchTop = 76, kSwitchWidth = 90, kSwitchHeight = 18;
     static constexpr int kSwitchMiddle = kSwitchTop + kSwitchHeight / 2;
 
+    void sendCabinet(float position)
+    {
+        descriptor->port_event(ui, kCabinetPort, sizeof position, 0, &position);
+    }
+
+    // The plug-in's patch:Set of the impulse response's path, as the host passes it on.
+    void tellPath(const std::string& path)
+    {
+        lv2test::AtomBuffer buffer;
+        buffer.setPath(host, path);
+        const LV2_Atom& message = lv2_atom_sequence_begin(&buffer.sequence()->body)->body;
+        descriptor->port_event(ui, kNotifyPort, static_cast<uint32_t>(sizeof message + message.size),
+                               host.urid(LV2_ATOM__eventTransfer), &message);
+    }
+
+    static constexpr uint32_t kCabinetPort = 9, kControlPort = 10, kNotifyPort = 11;
+
     PrivateXServer server{"800x200x24", true};
+    lv2test::HostFeatures host;
     std::string savedDisplay;
     lv2test::BundleWorld world;
     Display* display = nullptr;
@@ -350,6 +388,50 @@ TEST_F(Lv2Ui, AHostsNullArgumentsOrAPointerForTheParentGetNull)
                                       &widget, pointerFeatures),
               nullptr);
     EXPECT_EQ(widget, nullptr);
+
+    // Without urid:map: a UI all the same, which asks the plug-in nothing.
+    atomWrites.clear();
+    LV2UI_Handle plain = descriptor->instantiate(descriptor, "urn:orn:quarvine", QUARVINE_LV2_BUNDLE, writeFunction,
+                                                 nullptr, &widget, features);
+    EXPECT_NE(plain, nullptr);
+    EXPECT_TRUE(atomWrites.empty());
+    if (plain)
+        descriptor->cleanup(plain);
+}
+
+TEST_F(Lv2Ui, AsksForThePathAtStartAndShowsTheToldFileNameAtUserOnly)
+{
+    // One patch:Get of the impulse response, on the control port.
+    ASSERT_EQ(atomWrites.size(), 1u);
+    const AtomWrite& get = atomWrites[0];
+    EXPECT_EQ(get.port, kControlPort);
+    EXPECT_EQ(get.format, host.urid(LV2_ATOM__eventTransfer));
+    const auto* object = reinterpret_cast<const LV2_Atom_Object*>(get.bytes.data());
+    ASSERT_GE(get.bytes.size(), sizeof(LV2_Atom_Object));
+    ASSERT_EQ(get.bytes.size(), sizeof(LV2_Atom) + object->atom.size);
+    EXPECT_EQ(object->atom.type, host.urid(LV2_ATOM__Object));
+    EXPECT_EQ(object->body.otype, host.urid(LV2_PATCH__Get));
+    const LV2_Atom* property = nullptr;
+    lv2_atom_object_get(object, host.urid(LV2_PATCH__property), &property, 0);
+    ASSERT_NE(property, nullptr);
+    EXPECT_EQ(property->type, host.urid(LV2_ATOM__URID));
+    EXPECT_EQ(reinterpret_cast<const LV2_Atom_URID*>(property)->body, host.urid("urn:orn:quarvine#impulse_response"));
+
+    // From no cabinet (the default) to User, which shows its own name until a path is told.
+    const std::vector<unsigned long> none = textPixels();
+    sendCabinet(5.0f);
+    ASSERT_TRUE(idleUntil([&] { return textPixels() != none; }));
+    const std::vector<unsigned long> user = textPixels();
+    tellPath("/tmp/cabinets/room.wav");
+    ASSERT_TRUE(idleUntil([&] { return textPixels() != user; })) << "the file's name is not shown";
+    const std::vector<unsigned long> named = textPixels();
+    // A built-in cabinet shows its own name.
+    sendCabinet(1.0f);
+    EXPECT_TRUE(idleUntil([&] { return textPixels() != named; })) << "the file's name shown for a built-in cabinet";
+    // The same name told without a folder, then back at User: the same picture, so no folder showed.
+    tellPath("room.wav");
+    sendCabinet(5.0f);
+    EXPECT_TRUE(idleUntil([&] { return textPixels() == named; })) << "the path's folder is shown";
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "alloc_guard.h"
 #include "validator.h"
 
+#include <vector>
+
 namespace validate {
 
 void testRealTime(Context& context, Random& random, Report& report)
@@ -20,6 +22,16 @@ void testRealTime(Context& context, Random& random, Report& report)
     auto plugin = context.open(44100.0, kBlock);
     AEffect* effect = plugin->effect();
     Bus in = context.inputBus(kBlock), out = context.outputBus(kBlock);
+    // A plug-in keeping its state in a chunk gets the one it had at the start set back now and
+    // then, as a host recalling a project does: what the audio thread then takes up from the
+    // restored state must not allocate either.
+    std::vector<char> chunk;
+    if (effect->flags & effFlagsProgramChunks) {
+        void* data = nullptr;
+        const VstIntPtr size = plugin->dispatch(effGetChunk, 0, 0, &data);
+        if (size > 0 && data)
+            chunk.assign(static_cast<const char*>(data), static_cast<const char*>(data) + size);
+    }
     GuardCounts first, rest;
     for (std::size_t b = 0, blocks = context.scaled(200); b < blocks; ++b) {
         in.noise(random, 0.5f);
@@ -28,6 +40,10 @@ void testRealTime(Context& context, Random& random, Report& report)
         if (b % 4 == 1)
             for (VstInt32 p = 0; p < context.parameters; ++p)
                 plugin->setParameter(p, static_cast<float>(random.unit()));
+        if (b % 8 == 7 && !chunk.empty()) {
+            std::vector<char> copy = chunk; // the plug-in may keep or change what it is given
+            plugin->dispatch(effSetChunk, 0, static_cast<VstIntPtr>(copy.size()), copy.data());
+        }
         auto frames = static_cast<VstInt32>(b % 3 == 2 ? 1 + random.below(kBlock) : kBlock);
         float** inputs = in.at(0);
         float** outputs = out.at(0);
