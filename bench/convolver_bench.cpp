@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The cabinet convolver's cost beside the 2x chain's, on the same audio in the same run, and the
-// real FFTs it could be built on (a forward and an inverse transform per iteration, the pattern of
-// one partition's step).
+// The cabinet convolver's cost beside the 2x chain's, on the same audio in the same run, and real
+// FFTs: its own and three libraries' (a forward and an inverse transform per iteration, the
+// pattern of one partition's step).
 #include "dsp/circuit_model.h"
 #include "dsp/partitioned_convolver.h"
+#include "dsp/real_fft.h"
 
 #include <benchmark/benchmark.h>
 
@@ -57,6 +58,20 @@ void BM_FftEigen(benchmark::State& state)
     reportTransforms(state, n);
 }
 BENCHMARK(BM_FftEigen)->RangeMultiplier(4)->Range(64, 65536);
+
+void BM_FftOurs(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    quarvine::RealFft fft(n);
+    std::vector<float> x = noise(n, 1), y(n), re(n / 2 + 1), im(n / 2 + 1);
+    for (auto _ : state) {
+        fft.forward(x.data(), re.data(), im.data());
+        fft.inverse(re.data(), im.data(), y.data());
+        benchmark::DoNotOptimize(y.data());
+    }
+    reportTransforms(state, n);
+}
+BENCHMARK(BM_FftOurs)->RangeMultiplier(4)->Range(64, 65536);
 
 #if QUARVINE_BENCH_KISSFFT
 void BM_FftKissC(benchmark::State& state)

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dsp/partitioned_convolver.h"
 
-#include <unsupported/Eigen/FFT>
+#include "dsp/real_fft.h"
 
 #include <algorithm>
-#include <complex>
 #include <cstring>
 
 namespace quarvine {
@@ -34,18 +33,18 @@ Float4 load4(const float* p)
     return v;
 }
 
-} // namespace
-
-// Eigen is kept out of the header: only this file needs it.
-struct PartitionedConvolver::Transform {
-    Transform()
-    {
-        fft.SetFlag(Eigen::FFT<float>::Unscaled); // the 1/N is folded into the stored responses
-        fft.SetFlag(Eigen::FFT<float>::HalfSpectrum);
+// y += h x over `count` complex bins (a multiple of four), as separate real and imaginary parts.
+void multiplyAdd(const float* hr, const float* hi, const float* xr, const float* xi, float* yr, float* yi, int count)
+{
+    for (int k = 0; k < count; k += 4) {
+        const Float4 ar = load4(hr + k), ai = load4(hi + k), br = load4(xr + k), bi = load4(xi + k);
+        const Float4 sumR = load4(yr + k) + (ar * br - ai * bi), sumI = load4(yi + k) + (ar * bi + ai * br);
+        std::memcpy(yr + k, &sumR, sizeof sumR);
+        std::memcpy(yi + k, &sumI, sizeof sumI);
     }
-    Eigen::FFT<float> fft;
-    std::vector<std::complex<float>> spectrum; // largestBlock + 1 bins
-};
+}
+
+} // namespace
 
 // A run of equal blocks of `size` taps from tap `offset` on. Each block of input is transformed
 // once (overlap-save, FFT size 2*size) and kept for `blocks` periods, so that one inverse
@@ -55,7 +54,8 @@ struct PartitionedConvolver::Stage {
     int size = 0;
     int offset = 0;
     int blocks = 0;
-    int bins = 0; // size + 1
+    int bins = 0; // the size + 1 bins of the half spectrum, rounded up to four (zeros beyond)
+    RealFft fft;  // of 2 * size points
     // Spectra as separate real and imaginary parts, blocks * bins each, so that the products
     // vectorise. The responses are scaled by 1 / (2 * size) for the unscaled inverse transform.
     std::vector<float> irReal, irImag;
@@ -100,13 +100,12 @@ void PartitionedConvolver::prepare(const float* ir, int length, const ConvolverL
         size = next;
     }
 
-    transform = std::make_unique<Transform>();
     const int maxSize = stages.empty() ? 1 : stages.back().size;
-    transform->spectrum.assign(maxSize + 1, {});
     timeScratch.assign(2 * maxSize, 0.0f);
     std::vector<float> spectrumIn(2 * maxSize);
     for (Stage& s : stages) {
-        s.bins = s.size + 1;
+        s.bins = (s.size + 4) & ~3;
+        s.fft = RealFft(2 * s.size);
         s.irReal.assign(static_cast<size_t>(s.blocks) * s.bins, 0.0f);
         s.irImag.assign(s.irReal.size(), 0.0f);
         const float scale = 1.0f / static_cast<float>(2 * s.size);
@@ -116,13 +115,7 @@ void PartitionedConvolver::prepare(const float* ir, int length, const ConvolverL
             std::fill(spectrumIn.begin(), spectrumIn.begin() + 2 * s.size, 0.0f);
             for (int k = 0; k < taps; ++k)
                 spectrumIn[k] = ir[first + k] * scale;
-            // Also makes the plan and scratch of this size, which process then only looks up.
-            transform->fft.fwd(transform->spectrum.data(), spectrumIn.data(), 2 * s.size);
-            transform->fft.inv(timeScratch.data(), transform->spectrum.data(), 2 * s.size);
-            for (int k = 0; k < s.bins; ++k) {
-                s.irReal[b * s.bins + k] = transform->spectrum[k].real();
-                s.irImag[b * s.bins + k] = transform->spectrum[k].imag();
-            }
+            s.fft.forward(spectrumIn.data(), s.irReal.data() + b * s.bins, s.irImag.data() + b * s.bins);
         }
         s.inputReal.assign(s.irReal.size(), 0.0f);
         s.inputImag.assign(s.irReal.size(), 0.0f);
@@ -242,12 +235,7 @@ void PartitionedConvolver::accumulatePending(Stage& s, int target)
         const float* hi = s.irImag.data() + static_cast<size_t>(block) * s.bins;
         const float* xr = s.inputReal.data() + static_cast<size_t>(slot) * s.bins;
         const float* xi = s.inputImag.data() + static_cast<size_t>(slot) * s.bins;
-        float* yr = s.pendingReal.data();
-        float* yi = s.pendingImag.data();
-        for (int k = 0; k < s.bins; ++k) {
-            yr[k] += hr[k] * xr[k] - hi[k] * xi[k];
-            yi[k] += hr[k] * xi[k] + hi[k] * xr[k];
-        }
+        multiplyAdd(hr, hi, xr, xi, s.pendingReal.data(), s.pendingImag.data(), s.bins);
     }
 }
 
@@ -264,24 +252,15 @@ void PartitionedConvolver::fire(Stage& s)
     std::memcpy(timeScratch.data(), history.data() + start, sizeof(float) * part);
     std::memcpy(timeScratch.data() + part, history.data(), sizeof(float) * (frameLength - part));
 
-    std::complex<float>* spectrum = transform->spectrum.data();
-    transform->fft.fwd(spectrum, timeScratch.data(), frameLength);
     s.newest = (s.newest + 1) % s.blocks;
     float* xr = s.inputReal.data() + static_cast<size_t>(s.newest) * s.bins;
     float* xi = s.inputImag.data() + static_cast<size_t>(s.newest) * s.bins;
-    for (int k = 0; k < s.bins; ++k) {
-        xr[k] = spectrum[k].real();
-        xi[k] = spectrum[k].imag();
-    }
-    const float* hr = s.irReal.data();
-    const float* hi = s.irImag.data();
-    for (int k = 0; k < s.bins; ++k)
-        spectrum[k] = {s.pendingReal[k] + (hr[k] * xr[k] - hi[k] * xi[k]),
-                       s.pendingImag[k] + (hr[k] * xi[k] + hi[k] * xr[k])};
+    s.fft.forward(timeScratch.data(), xr, xi);
+    multiplyAdd(s.irReal.data(), s.irImag.data(), xr, xi, s.pendingReal.data(), s.pendingImag.data(), s.bins);
+    s.fft.inverse(s.pendingReal.data(), s.pendingImag.data(), timeScratch.data());
     std::fill(s.pendingReal.begin(), s.pendingReal.end(), 0.0f);
     std::fill(s.pendingImag.begin(), s.pendingImag.end(), 0.0f);
     s.pendingBlocks = 0;
-    transform->fft.inv(timeScratch.data(), spectrum, frameLength);
 
     const int tailMask = static_cast<int>(tail.size()) - 1;
     const std::int64_t due = position - s.size + s.offset;

@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace quarvine {
@@ -52,7 +51,6 @@ public:
 
 private:
     struct Stage;
-    struct Transform;
 
     void blockBoundary();
     void fire(Stage& stage);
@@ -67,7 +65,6 @@ private:
     std::vector<float> tail;       // output ring: the FFT blocks' sums for the samples to come
     std::vector<float> timeScratch;
     std::vector<Stage> stages;
-    std::unique_ptr<Transform> transform;
     std::int64_t position = 0; // frames since the last reset
 };
 
