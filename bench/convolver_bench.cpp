@@ -228,9 +228,9 @@ void BM_ConvolverLayout(benchmark::State& state)
     state.counters["ns_per_sample"] =
         benchmark::Counter(512e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_ConvolverLayout)->ArgsProduct({{2048, 24000}, {64, 128, 256}, {8, 16}, {0, 1024, 8192}});
+BENCHMARK(BM_ConvolverLayout)->ArgsProduct({{1024, 2048, 24000}, {32, 64, 128, 256}, {4, 8, 16}, {0, 256, 1024, 8192}});
 // The direct head alone.
-BENCHMARK(BM_ConvolverLayout)->Args({64, 64, 8, 8192})->Args({128, 128, 8, 8192})->Args({256, 256, 8, 8192});
+BENCHMARK(BM_ConvolverLayout)->Args({32, 32, 8, 8192})->Args({64, 64, 8, 8192})->Args({128, 128, 8, 8192})->Args({256, 256, 8, 8192});
 
 } // namespace
 

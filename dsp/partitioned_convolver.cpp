@@ -33,15 +33,25 @@ Float4 load4(const float* p)
     return v;
 }
 
-// y += h x over `count` complex bins (a multiple of four), as separate real and imaginary parts.
-void multiplyAdd(const float* hr, const float* hi, const float* xr, const float* xi, float* yr, float* yi, int count)
+void store4(float* p, Float4 v)
 {
-    for (int k = 0; k < count; k += 4) {
-        const Float4 ar = load4(hr + k), ai = load4(hi + k), br = load4(xr + k), bi = load4(xi + k);
-        const Float4 sumR = load4(yr + k) + (ar * br - ai * bi), sumI = load4(yi + k) + (ar * bi + ai * br);
-        std::memcpy(yr + k, &sumR, sizeof sumR);
-        std::memcpy(yi + k, &sumI, sizeof sumI);
-    }
+    std::memcpy(p, &v, sizeof v);
+}
+
+// y[0 .. 4 * Vectors) += the taps h[0 .. taps) over the inputs x[-k]. Each output keeps its own sum,
+// in tap order, so that vectorising reorders no addition; several sums in flight hide the
+// latency of each addition.
+template <int Vectors>
+void directForm(const float* h, int taps, const float* x, float* y)
+{
+    Float4 sum[Vectors];
+    for (int v = 0; v < Vectors; ++v)
+        sum[v] = load4(y + 4 * v);
+    for (int k = 0; k < taps; ++k)
+        for (int v = 0; v < Vectors; ++v)
+            sum[v] += h[k] * load4(x + 4 * v - k);
+    for (int v = 0; v < Vectors; ++v)
+        store4(y + 4 * v, sum[v]);
 }
 
 } // namespace
@@ -54,7 +64,7 @@ struct PartitionedConvolver::Stage {
     int size = 0;
     int offset = 0;
     int blocks = 0;
-    int bins = 0; // the size + 1 bins of the half spectrum, rounded up to four (zeros beyond)
+    int bins = 0; // the size + 1 bins of the half spectrum, rounded up to eight (zeros beyond)
     RealFft fft;  // of 2 * size points
     // Spectra as separate real and imaginary parts, blocks * bins each, so that the products
     // vectorise. The responses are scaled by 1 / (2 * size) for the unscaled inverse transform.
@@ -76,7 +86,7 @@ void PartitionedConvolver::prepare(const float* ir, int length, const ConvolverL
     headSize = clampPowerOfTwo(layout.headLength, 2, 1 << 14);
     const int growth = clampPowerOfTwo(layout.growth, 2, 1 << 10);
     const int largest = layout.largestBlock > 0 ? std::max(headSize, clampPowerOfTwo(layout.largestBlock, 2, 1 << 20))
-                                                : std::clamp(powerOfTwoAtLeast(irLength / 16), headSize, 1 << 14);
+                                                : std::clamp(powerOfTwoAtLeast(irLength / 8), headSize, 1 << 14);
 
     headTaps = std::min(irLength, headSize);
     headIr.assign(headSize, 0.0f);
@@ -104,7 +114,7 @@ void PartitionedConvolver::prepare(const float* ir, int length, const ConvolverL
     timeScratch.assign(2 * maxSize, 0.0f);
     std::vector<float> spectrumIn(2 * maxSize);
     for (Stage& s : stages) {
-        s.bins = (s.size + 4) & ~3;
+        s.bins = (s.size + 8) & ~7;
         s.fft = RealFft(2 * s.size);
         s.irReal.assign(static_cast<size_t>(s.blocks) * s.bins, 0.0f);
         s.irImag.assign(s.irReal.size(), 0.0f);
@@ -185,19 +195,12 @@ void PartitionedConvolver::process(const float* in, float* out, int frames)
                 due = 0.0f;
             }
         }
-        // Eight outputs at a time kept in registers over all the taps: each output keeps its own
-        // sum, in tap order, so that vectorising reorders no addition.
         const float* h = headIr.data();
         int i = 0;
-        for (; i + 8 <= n; i += 8) {
-            Float4 low = load4(y + i), high = load4(y + i + 4);
-            for (int k = 0; k < headTaps; ++k) {
-                low += h[k] * load4(window + i - k);
-                high += h[k] * load4(window + i + 4 - k);
-            }
-            std::memcpy(y + i, &low, sizeof low);
-            std::memcpy(y + i + 4, &high, sizeof high);
-        }
+        for (; i + 16 <= n; i += 16)
+            directForm<4>(h, headTaps, window + i, y + i);
+        for (; i + 4 <= n; i += 4)
+            directForm<1>(h, headTaps, window + i, y + i);
         for (; i < n; ++i)
             for (int k = 0; k < headTaps; ++k)
                 y[i] += h[k] * window[i - k];
@@ -217,30 +220,51 @@ void PartitionedConvolver::blockBoundary()
     for (Stage& s : stages) {
         const int steps = s.size / headSize;
         const int step = static_cast<int>((position / headSize) % steps);
-        const int stepsDone = step == 0 ? steps : step;
-        // Blocks 1 .. blocks-1 spread evenly over the period's steps, all in by its end.
-        accumulatePending(s, static_cast<int>((static_cast<std::int64_t>(s.blocks - 1) * stepsDone + steps - 1) / steps));
+        // Blocks 1 .. blocks-1 spread evenly over the period's steps, the last share with block 0.
         if (step == 0)
             fire(s);
+        else
+            accumulatePending(s, static_cast<int>((static_cast<std::int64_t>(s.blocks - 1) * step + steps - 1) / steps));
     }
 }
 
 void PartitionedConvolver::accumulatePending(Stage& s, int target)
 {
-    for (; s.pendingBlocks < target; ++s.pendingBlocks) {
-        const int block = s.pendingBlocks + 1;
-        // Block b meets the input spectrum b periods older than the one the next end brings.
-        const int slot = (s.newest - block + 1 + s.blocks) % s.blocks;
-        const float* hr = s.irReal.data() + static_cast<size_t>(block) * s.bins;
-        const float* hi = s.irImag.data() + static_cast<size_t>(block) * s.bins;
-        const float* xr = s.inputReal.data() + static_cast<size_t>(slot) * s.bins;
-        const float* xi = s.inputImag.data() + static_cast<size_t>(slot) * s.bins;
-        multiplyAdd(hr, hi, xr, xi, s.pendingReal.data(), s.pendingImag.data(), s.bins);
+    // Block b meets the input spectrum b periods older than the one the next end brings.
+    addProducts(s, s.pendingBlocks + 1, target, (s.newest + 1) % s.blocks);
+    s.pendingBlocks = std::max(s.pendingBlocks, target);
+}
+
+// Adds to pending the products of blocks firstBlock .. lastBlock, block b with the input spectrum
+// in slot latest - b, eight bins of all of them at a time: the sums stay in registers over the
+// blocks.
+void PartitionedConvolver::addProducts(Stage& s, int firstBlock, int lastBlock, int latest)
+{
+    if (firstBlock > lastBlock)
+        return;
+    const int firstSlot = (latest - firstBlock + s.blocks) % s.blocks;
+    for (int k = 0; k < s.bins; k += 8) {
+        Float4 yr0 = load4(s.pendingReal.data() + k), yr1 = load4(s.pendingReal.data() + k + 4);
+        Float4 yi0 = load4(s.pendingImag.data() + k), yi1 = load4(s.pendingImag.data() + k + 4);
+        for (int block = firstBlock, slot = firstSlot; block <= lastBlock; ++block, slot = (slot == 0 ? s.blocks : slot) - 1) {
+            const float* hr = s.irReal.data() + static_cast<size_t>(block) * s.bins + k;
+            const float* hi = s.irImag.data() + static_cast<size_t>(block) * s.bins + k;
+            const float* xr = s.inputReal.data() + static_cast<size_t>(slot) * s.bins + k;
+            const float* xi = s.inputImag.data() + static_cast<size_t>(slot) * s.bins + k;
+            yr0 += load4(hr) * load4(xr) - load4(hi) * load4(xi);
+            yi0 += load4(hr) * load4(xi) + load4(hi) * load4(xr);
+            yr1 += load4(hr + 4) * load4(xr + 4) - load4(hi + 4) * load4(xi + 4);
+            yi1 += load4(hr + 4) * load4(xi + 4) + load4(hi + 4) * load4(xr + 4);
+        }
+        store4(s.pendingReal.data() + k, yr0);
+        store4(s.pendingReal.data() + k + 4, yr1);
+        store4(s.pendingImag.data() + k, yi0);
+        store4(s.pendingImag.data() + k + 4, yi1);
     }
 }
 
 // The block of `size` inputs just completed: transform the last 2 * size inputs, add its product
-// with block 0 to the pending sum, and add the inverse's second half to the output `offset`
+// with block 0 and the older blocks' that are left to the pending sum, and add the inverse's second half to the output `offset`
 // samples after that block's start.
 void PartitionedConvolver::fire(Stage& s)
 {
@@ -256,7 +280,13 @@ void PartitionedConvolver::fire(Stage& s)
     float* xr = s.inputReal.data() + static_cast<size_t>(s.newest) * s.bins;
     float* xi = s.inputImag.data() + static_cast<size_t>(s.newest) * s.bins;
     s.fft.forward(timeScratch.data(), xr, xi);
-    multiplyAdd(s.irReal.data(), s.irImag.data(), xr, xi, s.pendingReal.data(), s.pendingImag.data(), s.bins);
+    // Block 0 meets the new spectrum; with it the blocks not summed yet, in one pass if that is all.
+    if (s.pendingBlocks == 0) {
+        addProducts(s, 0, s.blocks - 1, s.newest);
+    } else {
+        addProducts(s, s.pendingBlocks + 1, s.blocks - 1, s.newest);
+        addProducts(s, 0, 0, s.newest);
+    }
     s.fft.inverse(s.pendingReal.data(), s.pendingImag.data(), timeScratch.data());
     std::fill(s.pendingReal.begin(), s.pendingReal.end(), 0.0f);
     std::fill(s.pendingImag.begin(), s.pendingImag.end(), 0.0f);
