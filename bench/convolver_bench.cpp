@@ -173,6 +173,13 @@ void BM_ConvolverOver2xChain(benchmark::State& state)
     const int window = std::max(1, 16384 / block);
     double windowWorst = 0.0, peak = 1e9;
     long calls = 0;
+    // What the timer itself puts into each interval (a system call): both columns hold it, and at
+    // 64 frames it is a share of the smaller one to keep in mind.
+    double timerSeconds = 0.0;
+    for (int i = 0; i < 1000; ++i) {
+        const double before = threadSeconds();
+        timerSeconds += (threadSeconds() - before) / 1000;
+    }
     for (auto _ : state) {
         if (pos + block > in.size())
             pos = 0;
@@ -197,6 +204,7 @@ void BM_ConvolverOver2xChain(benchmark::State& state)
     state.counters["chain_ns_per_sample"] = 1e9 * chainSeconds / frames;
     state.counters["conv_ns_per_sample"] = 1e9 * convolverSeconds / frames;
     state.counters["conv_over_chain"] = convolverSeconds / chainSeconds;
+    state.counters["timer_ns_per_sample"] = 1e9 * timerSeconds / block;
     if (calls >= window) {
         state.counters["peak_call_us"] = 1e6 * peak;
         state.counters["peak_over_block_time"] = peak * kRate / block;
@@ -228,9 +236,9 @@ void BM_ConvolverLayout(benchmark::State& state)
     state.counters["ns_per_sample"] =
         benchmark::Counter(512e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_ConvolverLayout)->ArgsProduct({{1024, 2048, 24000}, {32, 64, 128, 256}, {4, 8, 16}, {0, 256, 1024, 8192}});
+BENCHMARK(BM_ConvolverLayout)->ArgsProduct({{1024, 2048, 24000}, {64, 128, 256}, {8, 16}, {0, 256, 1024, 8192}});
 // The direct head alone.
-BENCHMARK(BM_ConvolverLayout)->Args({32, 32, 8, 8192})->Args({64, 64, 8, 8192})->Args({128, 128, 8, 8192})->Args({256, 256, 8, 8192});
+BENCHMARK(BM_ConvolverLayout)->Args({64, 64, 8, 8192})->Args({128, 128, 8, 8192})->Args({256, 256, 8, 8192});
 
 } // namespace
 

@@ -86,7 +86,7 @@ void PartitionedConvolver::prepare(const float* ir, int length, const ConvolverL
     headSize = clampPowerOfTwo(layout.headLength, 2, 1 << 14);
     const int growth = clampPowerOfTwo(layout.growth, 2, 1 << 10);
     const int largest = layout.largestBlock > 0 ? std::max(headSize, clampPowerOfTwo(layout.largestBlock, 2, 1 << 20))
-                                                : std::clamp(powerOfTwoAtLeast(irLength / 8), headSize, 1 << 14);
+                                                : std::clamp(powerOfTwoAtLeast(irLength / 16), headSize, 1 << 14);
 
     headTaps = std::min(irLength, headSize);
     headIr.assign(headSize, 0.0f);
@@ -180,20 +180,18 @@ void PartitionedConvolver::process(const float* in, float* out, int frames)
         const int n = std::min(frames - done, headSize - phase);
         // The input is stored before any output is written: out may be in.
         float* window = headWindow.data() + headSize + phase;
+        // Both rings are whole numbers of steps long: a step's frames do not wrap round.
         std::memcpy(window, in + done, sizeof(float) * n);
         if (!history.empty())
-            for (int i = 0; i < n; ++i)
-                history[(position + i) & historyMask] = in[done + i];
+            std::memcpy(history.data() + (position & historyMask), in + done, sizeof(float) * n);
 
         float* y = out + done;
         if (tail.empty()) {
             std::fill(y, y + n, 0.0f);
         } else {
-            for (int i = 0; i < n; ++i) {
-                float& due = tail[(position + i) & tailMask];
-                y[i] = due;
-                due = 0.0f;
-            }
+            float* due = tail.data() + (position & tailMask);
+            std::memcpy(y, due, sizeof(float) * n);
+            std::fill(due, due + n, 0.0f);
         }
         const float* h = headIr.data();
         int i = 0;
@@ -224,7 +222,7 @@ void PartitionedConvolver::blockBoundary()
         if (step == 0)
             fire(s);
         else
-            accumulatePending(s, static_cast<int>((static_cast<std::int64_t>(s.blocks - 1) * step + steps - 1) / steps));
+            accumulatePending(s, static_cast<int>((std::int64_t{s.blocks - 1} * step + steps - 1) / steps));
     }
 }
 
@@ -246,7 +244,7 @@ void PartitionedConvolver::addProducts(Stage& s, int firstBlock, int lastBlock, 
     for (int k = 0; k < s.bins; k += 8) {
         Float4 yr0 = load4(s.pendingReal.data() + k), yr1 = load4(s.pendingReal.data() + k + 4);
         Float4 yi0 = load4(s.pendingImag.data() + k), yi1 = load4(s.pendingImag.data() + k + 4);
-        for (int block = firstBlock, slot = firstSlot; block <= lastBlock; ++block, slot = (slot == 0 ? s.blocks : slot) - 1) {
+        for (int block = firstBlock, slot = firstSlot; block <= lastBlock; ++block) {
             const float* hr = s.irReal.data() + static_cast<size_t>(block) * s.bins + k;
             const float* hi = s.irImag.data() + static_cast<size_t>(block) * s.bins + k;
             const float* xr = s.inputReal.data() + static_cast<size_t>(slot) * s.bins + k;
@@ -255,6 +253,7 @@ void PartitionedConvolver::addProducts(Stage& s, int firstBlock, int lastBlock, 
             yi0 += load4(hr) * load4(xi) + load4(hi) * load4(xr);
             yr1 += load4(hr + 4) * load4(xr + 4) - load4(hi + 4) * load4(xi + 4);
             yi1 += load4(hr + 4) * load4(xi + 4) + load4(hi + 4) * load4(xr + 4);
+            slot = (slot == 0 ? s.blocks : slot) - 1;
         }
         store4(s.pendingReal.data() + k, yr0);
         store4(s.pendingReal.data() + k + 4, yr1);
@@ -264,8 +263,8 @@ void PartitionedConvolver::addProducts(Stage& s, int firstBlock, int lastBlock, 
 }
 
 // The block of `size` inputs just completed: transform the last 2 * size inputs, add its product
-// with block 0 and the older blocks' that are left to the pending sum, and add the inverse's second half to the output `offset`
-// samples after that block's start.
+// with block 0 (and the older blocks' still left) to the pending sum, and add the inverse's second
+// half to the output `offset` samples after that block's start.
 void PartitionedConvolver::fire(Stage& s)
 {
     const int historyMask = static_cast<int>(history.size()) - 1;

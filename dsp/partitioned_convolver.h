@@ -16,19 +16,19 @@
 namespace quarvine {
 
 // How an impulse response is cut up. Lengths are powers of two, in taps (samples). The defaults
-// were measured with the convolver's own FFT (bench/convolver_bench.cpp, BM_ConvolverOver2xChain
-// and BM_ConvolverLayout): against the former 128 / 16 / a sixteenth, a 64-tap head, growth 8 and
-// an eighth cost a built-in cabinet (1024 taps) 0.27 instead of 0.28 of the 2x chain, 2048 taps
-// 0.29 instead of 0.34 and 24000 taps 0.43 instead of 0.46 (512-frame blocks). A 2048-tap cabinet
-// is then the head, three blocks of 64 and seven of 256.
+// were measured again with the convolver's own FFT (bench/convolver_bench.cpp, 512-frame blocks,
+// convolver over 2x chain, four runs): against a 64-tap head, growth 8 and an eighth, they cost a
+// built-in cabinet (1024 taps) 0.24-0.28 instead of 0.27-0.29, 2048 taps the same (0.28-0.32),
+// 24000 taps 0.45-0.49 instead of 0.43-0.46; the built-in cabinets decide. A 2048-tap cabinet is
+// the head and one stage of 15 blocks.
 struct ConvolverLayout {
     // Taps in direct form: their cost for each output sample, and the smallest FFT block.
-    int headLength = 64;
+    int headLength = 128;
     // Each stage of FFT blocks is this many times longer than the one before it (a power of two).
-    int growth = 8;
-    // The longest block (the largest FFT is twice this); 0 picks an eighth of the response, from
-    // headLength up to 16384. Longer responses add blocks of this size, whose products are spread
-    // over the samples; their transforms are not (see README).
+    int growth = 16;
+    // The longest block (the largest FFT is twice this); 0 picks a sixteenth of the response,
+    // from headLength up to 16384. Longer responses add blocks of this size, whose products are
+    // spread over the samples; their transforms are not (see README).
     int largestBlock = 0;
 };
 
@@ -57,7 +57,7 @@ private:
     void blockBoundary();
     void fire(Stage& stage);
     void accumulatePending(Stage& stage, int target);
-    static void addProducts(Stage& stage, int firstBlock, int lastBlock, int firstSlot);
+    static void addProducts(Stage& stage, int firstBlock, int lastBlock, int latest);
 
     int irLength = 0;
     int headSize = 0; // steps of this many frames; the head's tap count is at most this

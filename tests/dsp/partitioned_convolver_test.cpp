@@ -106,11 +106,11 @@ TEST(PartitionedConvolver, MatchesDirectConvolutionAroundEveryPartitionEdge)
     }
 }
 
-// The default layout: around the head's end and a 2048-tap cabinet's (three blocks of 64, seven of
-// 256), and three stages (6000 taps: seven blocks of 64, one of 512, then blocks of 1024).
+// The default layout: around the head's end and a 2048-tap cabinet's (fifteen blocks of 128), and
+// two stages (6000 taps: three blocks of 128, then blocks of 512 from tap 512 on).
 TEST(PartitionedConvolver, DefaultLayoutMatchesDirectConvolution)
 {
-    for (int length : {63, 64, 65, 2047, 2048, 2049, 6000}) {
+    for (int length : {127, 128, 129, 2047, 2048, 2049, 6000}) {
         const std::vector<float> ir = noise(length, 5u + length), x = noise(length + 3000, 9);
         const std::vector<double> reference = directConvolution(ir, x);
         PartitionedConvolver c;
