@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real transform of N points is a complex one of N/2 points on the even samples as real parts
 // and the odd ones as imaginary parts, then a split of that spectrum into the two halves' spectra
-// (E. O. Brigham, "The Fast Fourier Transform", 1974, ch. 10). The complex FFT is Stockham's
+// (E. O. Brigham, "The Fast Fourier Transform", 1974). The complex FFT is Stockham's
 // autosort form with radix 4 (decimation in frequency; a last radix-2 pass when log2 N/2 is odd):
 // no bit reversal, and every pass but the first reads and writes runs of at least four consecutive
 // complex values, which it takes four at a time. The first pass is vectorised across butterflies
