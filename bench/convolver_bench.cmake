@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The cabinet convolver beside the 2x chain, and the real FFTs it could be built on (Eigen's FFT
-# module, which it uses; KISS FFT's C library and FFTW as yardsticks when installed).
+# The cabinet convolver beside the 2x chain, and real FFTs: the convolver's own, and as yardsticks Eigen's
+# FFT module and, when installed, KISS FFT's C library and FFTW.
 find_package(Eigen3 3.3 REQUIRED NO_MODULE)
 find_package(PkgConfig QUIET)
 if(PKG_CONFIG_FOUND)

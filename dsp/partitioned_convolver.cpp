@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dsp/partitioned_convolver.h"
 
-#include <unsupported/Eigen/FFT>
+#include "dsp/real_fft.h"
 
 #include <algorithm>
-#include <complex>
 #include <cstring>
 
 namespace quarvine {
@@ -34,18 +33,28 @@ Float4 load4(const float* p)
     return v;
 }
 
-} // namespace
+void store4(float* p, Float4 v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
 
-// Eigen is kept out of the header: only this file needs it.
-struct PartitionedConvolver::Transform {
-    Transform()
-    {
-        fft.SetFlag(Eigen::FFT<float>::Unscaled); // the 1/N is folded into the stored responses
-        fft.SetFlag(Eigen::FFT<float>::HalfSpectrum);
-    }
-    Eigen::FFT<float> fft;
-    std::vector<std::complex<float>> spectrum; // largestBlock + 1 bins
-};
+// y[0 .. 4 * Vectors) += the taps h[0 .. taps) over the inputs x[-k]. Each output keeps its own sum,
+// in tap order, so that vectorising reorders no addition; several sums in flight hide the
+// latency of each addition.
+template <int Vectors>
+void directForm(const float* h, int taps, const float* x, float* y)
+{
+    Float4 sum[Vectors];
+    for (int v = 0; v < Vectors; ++v)
+        sum[v] = load4(y + 4 * v);
+    for (int k = 0; k < taps; ++k)
+        for (int v = 0; v < Vectors; ++v)
+            sum[v] += h[k] * load4(x + 4 * v - k);
+    for (int v = 0; v < Vectors; ++v)
+        store4(y + 4 * v, sum[v]);
+}
+
+} // namespace
 
 // A run of equal blocks of `size` taps from tap `offset` on. Each block of input is transformed
 // once (overlap-save, FFT size 2*size) and kept for `blocks` periods, so that one inverse
@@ -55,7 +64,8 @@ struct PartitionedConvolver::Stage {
     int size = 0;
     int offset = 0;
     int blocks = 0;
-    int bins = 0; // size + 1
+    int bins = 0; // the size + 1 bins of the half spectrum, rounded up to eight (zeros beyond)
+    RealFft fft;  // of 2 * size points
     // Spectra as separate real and imaginary parts, blocks * bins each, so that the products
     // vectorise. The responses are scaled by 1 / (2 * size) for the unscaled inverse transform.
     std::vector<float> irReal, irImag;
@@ -100,13 +110,12 @@ void PartitionedConvolver::prepare(const float* ir, int length, const ConvolverL
         size = next;
     }
 
-    transform = std::make_unique<Transform>();
     const int maxSize = stages.empty() ? 1 : stages.back().size;
-    transform->spectrum.assign(maxSize + 1, {});
     timeScratch.assign(2 * maxSize, 0.0f);
     std::vector<float> spectrumIn(2 * maxSize);
     for (Stage& s : stages) {
-        s.bins = s.size + 1;
+        s.bins = (s.size + 8) & ~7;
+        s.fft = RealFft(2 * s.size);
         s.irReal.assign(static_cast<size_t>(s.blocks) * s.bins, 0.0f);
         s.irImag.assign(s.irReal.size(), 0.0f);
         const float scale = 1.0f / static_cast<float>(2 * s.size);
@@ -116,13 +125,7 @@ void PartitionedConvolver::prepare(const float* ir, int length, const ConvolverL
             std::fill(spectrumIn.begin(), spectrumIn.begin() + 2 * s.size, 0.0f);
             for (int k = 0; k < taps; ++k)
                 spectrumIn[k] = ir[first + k] * scale;
-            // Also makes the plan and scratch of this size, which process then only looks up.
-            transform->fft.fwd(transform->spectrum.data(), spectrumIn.data(), 2 * s.size);
-            transform->fft.inv(timeScratch.data(), transform->spectrum.data(), 2 * s.size);
-            for (int k = 0; k < s.bins; ++k) {
-                s.irReal[b * s.bins + k] = transform->spectrum[k].real();
-                s.irImag[b * s.bins + k] = transform->spectrum[k].imag();
-            }
+            s.fft.forward(spectrumIn.data(), s.irReal.data() + b * s.bins, s.irImag.data() + b * s.bins);
         }
         s.inputReal.assign(s.irReal.size(), 0.0f);
         s.inputImag.assign(s.irReal.size(), 0.0f);
@@ -177,34 +180,25 @@ void PartitionedConvolver::process(const float* in, float* out, int frames)
         const int n = std::min(frames - done, headSize - phase);
         // The input is stored before any output is written: out may be in.
         float* window = headWindow.data() + headSize + phase;
+        // Both rings are whole numbers of steps long: a step's frames do not wrap round.
         std::memcpy(window, in + done, sizeof(float) * n);
         if (!history.empty())
-            for (int i = 0; i < n; ++i)
-                history[(position + i) & historyMask] = in[done + i];
+            std::memcpy(history.data() + (position & historyMask), in + done, sizeof(float) * n);
 
         float* y = out + done;
         if (tail.empty()) {
             std::fill(y, y + n, 0.0f);
         } else {
-            for (int i = 0; i < n; ++i) {
-                float& due = tail[(position + i) & tailMask];
-                y[i] = due;
-                due = 0.0f;
-            }
+            float* due = tail.data() + (position & tailMask);
+            std::memcpy(y, due, sizeof(float) * n);
+            std::fill(due, due + n, 0.0f);
         }
-        // Eight outputs at a time kept in registers over all the taps: each output keeps its own
-        // sum, in tap order, so that vectorising reorders no addition.
         const float* h = headIr.data();
         int i = 0;
-        for (; i + 8 <= n; i += 8) {
-            Float4 low = load4(y + i), high = load4(y + i + 4);
-            for (int k = 0; k < headTaps; ++k) {
-                low += h[k] * load4(window + i - k);
-                high += h[k] * load4(window + i + 4 - k);
-            }
-            std::memcpy(y + i, &low, sizeof low);
-            std::memcpy(y + i + 4, &high, sizeof high);
-        }
+        for (; i + 16 <= n; i += 16)
+            directForm<4>(h, headTaps, window + i, y + i);
+        for (; i + 4 <= n; i += 4)
+            directForm<1>(h, headTaps, window + i, y + i);
         for (; i < n; ++i)
             for (int k = 0; k < headTaps; ++k)
                 y[i] += h[k] * window[i - k];
@@ -224,36 +218,53 @@ void PartitionedConvolver::blockBoundary()
     for (Stage& s : stages) {
         const int steps = s.size / headSize;
         const int step = static_cast<int>((position / headSize) % steps);
-        const int stepsDone = step == 0 ? steps : step;
-        // Blocks 1 .. blocks-1 spread evenly over the period's steps, all in by its end.
-        accumulatePending(s, static_cast<int>((static_cast<std::int64_t>(s.blocks - 1) * stepsDone + steps - 1) / steps));
+        // Blocks 1 .. blocks-1 spread evenly over the period's steps, the last share with block 0.
         if (step == 0)
             fire(s);
+        else
+            accumulatePending(s, static_cast<int>((std::int64_t{s.blocks - 1} * step + steps - 1) / steps));
     }
 }
 
 void PartitionedConvolver::accumulatePending(Stage& s, int target)
 {
-    for (; s.pendingBlocks < target; ++s.pendingBlocks) {
-        const int block = s.pendingBlocks + 1;
-        // Block b meets the input spectrum b periods older than the one the next end brings.
-        const int slot = (s.newest - block + 1 + s.blocks) % s.blocks;
-        const float* hr = s.irReal.data() + static_cast<size_t>(block) * s.bins;
-        const float* hi = s.irImag.data() + static_cast<size_t>(block) * s.bins;
-        const float* xr = s.inputReal.data() + static_cast<size_t>(slot) * s.bins;
-        const float* xi = s.inputImag.data() + static_cast<size_t>(slot) * s.bins;
-        float* yr = s.pendingReal.data();
-        float* yi = s.pendingImag.data();
-        for (int k = 0; k < s.bins; ++k) {
-            yr[k] += hr[k] * xr[k] - hi[k] * xi[k];
-            yi[k] += hr[k] * xi[k] + hi[k] * xr[k];
+    // Block b meets the input spectrum b periods older than the one the next end brings.
+    addProducts(s, s.pendingBlocks + 1, target, (s.newest + 1) % s.blocks);
+    s.pendingBlocks = std::max(s.pendingBlocks, target);
+}
+
+// Adds to pending the products of blocks firstBlock .. lastBlock, block b with the input spectrum
+// in slot latest - b, eight bins of all of them at a time: the sums stay in registers over the
+// blocks.
+void PartitionedConvolver::addProducts(Stage& s, int firstBlock, int lastBlock, int latest)
+{
+    if (firstBlock > lastBlock)
+        return;
+    const int firstSlot = (latest - firstBlock + s.blocks) % s.blocks;
+    for (int k = 0; k < s.bins; k += 8) {
+        Float4 yr0 = load4(s.pendingReal.data() + k), yr1 = load4(s.pendingReal.data() + k + 4);
+        Float4 yi0 = load4(s.pendingImag.data() + k), yi1 = load4(s.pendingImag.data() + k + 4);
+        for (int block = firstBlock, slot = firstSlot; block <= lastBlock; ++block) {
+            const float* hr = s.irReal.data() + static_cast<size_t>(block) * s.bins + k;
+            const float* hi = s.irImag.data() + static_cast<size_t>(block) * s.bins + k;
+            const float* xr = s.inputReal.data() + static_cast<size_t>(slot) * s.bins + k;
+            const float* xi = s.inputImag.data() + static_cast<size_t>(slot) * s.bins + k;
+            yr0 += load4(hr) * load4(xr) - load4(hi) * load4(xi);
+            yi0 += load4(hr) * load4(xi) + load4(hi) * load4(xr);
+            yr1 += load4(hr + 4) * load4(xr + 4) - load4(hi + 4) * load4(xi + 4);
+            yi1 += load4(hr + 4) * load4(xi + 4) + load4(hi + 4) * load4(xr + 4);
+            slot = (slot == 0 ? s.blocks : slot) - 1;
         }
+        store4(s.pendingReal.data() + k, yr0);
+        store4(s.pendingReal.data() + k + 4, yr1);
+        store4(s.pendingImag.data() + k, yi0);
+        store4(s.pendingImag.data() + k + 4, yi1);
     }
 }
 
 // The block of `size` inputs just completed: transform the last 2 * size inputs, add its product
-// with block 0 to the pending sum, and add the inverse's second half to the output `offset`
-// samples after that block's start.
+// with block 0 (and the older blocks' still left) to the pending sum, and add the inverse's second
+// half to the output `offset` samples after that block's start.
 void PartitionedConvolver::fire(Stage& s)
 {
     const int historyMask = static_cast<int>(history.size()) - 1;
@@ -264,24 +275,21 @@ void PartitionedConvolver::fire(Stage& s)
     std::memcpy(timeScratch.data(), history.data() + start, sizeof(float) * part);
     std::memcpy(timeScratch.data() + part, history.data(), sizeof(float) * (frameLength - part));
 
-    std::complex<float>* spectrum = transform->spectrum.data();
-    transform->fft.fwd(spectrum, timeScratch.data(), frameLength);
     s.newest = (s.newest + 1) % s.blocks;
     float* xr = s.inputReal.data() + static_cast<size_t>(s.newest) * s.bins;
     float* xi = s.inputImag.data() + static_cast<size_t>(s.newest) * s.bins;
-    for (int k = 0; k < s.bins; ++k) {
-        xr[k] = spectrum[k].real();
-        xi[k] = spectrum[k].imag();
+    s.fft.forward(timeScratch.data(), xr, xi);
+    // Block 0 meets the new spectrum; with it the blocks not summed yet, in one pass if that is all.
+    if (s.pendingBlocks == 0) {
+        addProducts(s, 0, s.blocks - 1, s.newest);
+    } else {
+        addProducts(s, s.pendingBlocks + 1, s.blocks - 1, s.newest);
+        addProducts(s, 0, 0, s.newest);
     }
-    const float* hr = s.irReal.data();
-    const float* hi = s.irImag.data();
-    for (int k = 0; k < s.bins; ++k)
-        spectrum[k] = {s.pendingReal[k] + (hr[k] * xr[k] - hi[k] * xi[k]),
-                       s.pendingImag[k] + (hr[k] * xi[k] + hi[k] * xr[k])};
+    s.fft.inverse(s.pendingReal.data(), s.pendingImag.data(), timeScratch.data());
     std::fill(s.pendingReal.begin(), s.pendingReal.end(), 0.0f);
     std::fill(s.pendingImag.begin(), s.pendingImag.end(), 0.0f);
     s.pendingBlocks = 0;
-    transform->fft.inv(timeScratch.data(), spectrum, frameLength);
 
     const int tailMask = static_cast<int>(tail.size()) - 1;
     const std::int64_t due = position - s.size + s.offset;

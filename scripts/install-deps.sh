@@ -10,7 +10,8 @@
 set -euo pipefail
 
 profile=${1:-all}
-# libeigen3-dev: the header-only FFT of the cabinet convolver (dsp/partitioned_convolver.cpp).
+# libeigen3-dev: the header-only FFT of a response's loudness (dsp/ir_loudness.cpp), and the
+# reference of the convolver's own FFT in its test.
 packages=(cmake g++ make pkg-config libsndfile1-dev libcli11-dev libx11-dev lv2-dev libeigen3-dev)
 cross_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
 # CPack's Debian generator computes the dependencies with dpkg-shlibdeps (dpkg-dev); the Debian
