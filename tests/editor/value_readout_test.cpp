@@ -88,7 +88,9 @@ TEST_F(ReadoutFixture, HoveringTheSwitchShowsItsFactorAndTheSelectorTheCabinet)
     frame->pointerMoved(kSwitch);
     EXPECT_EQ(shown(), "Oversampling 2x");
     EXPECT_TRUE(textRedrawnOnIdle());
-    frame->pointerMoved(CPoint(kSwitch.h + 1, kSwitch.v)); // the same text: nothing redrawn
+    // The same text: nothing redrawn.
+    frame->pointerMoved(CPoint(kSwitch.h + 1, kSwitch.v));
+    host.effect->setParameter(AmpPanel::kOversamplingParameter, 0.1f);
     EXPECT_FALSE(textRedrawnOnIdle());
     host.effect->setParameter(AmpPanel::kOversamplingParameter, 0.5f);
     EXPECT_EQ(shown(), "Oversampling 4x");
