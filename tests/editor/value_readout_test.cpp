@@ -98,4 +98,19 @@ TEST_F(ReadoutFixture, HoveringTheSwitchShowsItsFactorAndTheSelectorTheCabinet)
     EXPECT_EQ(shown(), "Off");
 }
 
+// An owner with no host display of its own (the LV2 UI) reads as the VST effect does.
+TEST(ParameterOwnerDisplay, TheDefaultIsTenTimesTheValueWithThreeDecimals)
+{
+    struct Owner final : ParameterOwner {
+        float parameterValue(int) override { return 0.735f; }
+        void editParameter(int, float) override {}
+        void frameIdleStuff() override {}
+        void frameBeginEdit(int32_t) override {}
+        void frameEndEdit(int32_t) override {}
+        int32_t frameKnobMode() const override { return 0; }
+        bool frameRequestSize(int32_t, int32_t) override { return false; }
+    } owner;
+    EXPECT_EQ(owner.parameterDisplay(kDrive), "7.350");
+}
+
 } // namespace
