@@ -74,6 +74,14 @@ void AEffGUIEditor::editParameter(int index, float value)
     effect->setParameterAutomated(index, value);
 }
 
+std::string AEffGUIEditor::parameterDisplay(int index)
+{
+    // Hosts give a buffer of this size; effects may write more than the eight characters promised.
+    char text[256] = {};
+    effect->getParameterDisplay(index, text);
+    return text;
+}
+
 void AEffGUIEditor::beginEdit(VstInt32 index)
 {
     static_cast<AudioEffectX*>(effect)->beginEdit(index);

@@ -30,6 +30,7 @@ public:
     // The panel's parameters are the effect's.
     float parameterValue(int index) override;
     void editParameter(int index, float value) override;
+    std::string parameterDisplay(int index) override;
 
     // The idle pass a modal knob drag runs on every turn of its loop.
     virtual void doIdleStuff();

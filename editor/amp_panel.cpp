@@ -31,6 +31,10 @@ constexpr gui::CRect kCabinetTextRect{kCabinetSelectorRect.left + kArrowWidth, 4
 constexpr const char* kCabinetNames[AmpPanel::kCabinetPositions] = {
     "Off", "1x10 open back", "1x12 open back", "4x12 closed back", "4x12 closed back, off axis", "User IR"};
 
+// The names the line of text gives the knobs and the switch, by parameter index.
+constexpr const char* kReadoutNames[AmpPanel::kOversamplingParameter + 1] = {
+    "Master", "Drive", "Treble", "Middle", "Bass", "Volume", "Oversampling"};
+
 constexpr int32_t kStripFrames = 256;
 constexpr int32_t kStripFrameHeight = 50;
 
@@ -150,7 +154,7 @@ bool AmpPanel::open(void* parentWindow)
     newFrame->addView(cabinet);
     controls[kCabinetParameter].store(cabinet, std::memory_order_release);
     frame = newFrame;
-    showCabinet();
+    showPlate();
     // A host's window was given but ours could not be made in it (no display, say).
     if (parentWindow && !newFrame->getSystemWindow()) {
         close();
@@ -182,8 +186,9 @@ void AmpPanel::parameterChanged(int index)
     }
     if (gui::CControl* control = controls[index].load(std::memory_order_acquire))
         control->setValue(owner.parameterValue(index));
-    if (index == kCabinetParameter)
-        showCabinet();
+    // A host's value shows only on the control turned or pointed at.
+    if (index == kCabinetParameter || index == attendedParameter())
+        showPlate();
 }
 
 void AmpPanel::cabinetStatusChanged()
@@ -192,7 +197,7 @@ void AmpPanel::cabinetStatusChanged()
         pendingValues.fetch_or(kStatusPending, std::memory_order_release);
         return;
     }
-    showCabinet();
+    showPlate();
 }
 
 void AmpPanel::applyPendingValues()
@@ -205,8 +210,42 @@ void AmpPanel::applyPendingValues()
         if (gui::CControl* control = controls[i].load(std::memory_order_acquire))
             control->setValue(owner.parameterValue(i));
     }
-    if (changed & (kStatusPending | (1u << kCabinetParameter)))
+    const int attended = attendedParameter();
+    if ((changed & (kStatusPending | (1u << kCabinetParameter))) || (attended >= 0 && (changed & (1u << attended))))
+        showPlate();
+}
+
+void AmpPanel::showPlate()
+{
+    const int index = attendedParameter();
+    if (index < 0) {
         showCabinet();
+    } else if (cabinetText) {
+        cabinetText->setText(std::string(kReadoutNames[index]) + " " + valueText(index));
+    }
+}
+
+std::string AmpPanel::valueText(int index)
+{
+    if (index != kOversamplingParameter)
+        return owner.parameterDisplay(index);
+    // The switch reads as its factor, 2 << position.
+    const gui::CSegmentSwitch* oversampling = getOversamplingSwitch();
+    return std::to_string(2 << oversampling->segmentForValue(oversampling->getValue())) + "x";
+}
+
+int AmpPanel::attendedParameter() const
+{
+    int hovered = -1;
+    for (int i = 0; i <= kOversamplingParameter; ++i) {
+        const gui::CControl* control = controls[i].load(std::memory_order_acquire);
+        // A drag may pass over another control: the edited one wins.
+        if (control && control->isEditing())
+            return i;
+        if (control && control->isHovered())
+            hovered = i;
+    }
+    return hovered;
 }
 
 void AmpPanel::showCabinet()
@@ -223,8 +262,12 @@ void AmpPanel::valueChanged(gui::CDrawContext*, gui::CControl* control)
 {
     owner.editParameter(control->getTag(), control->getValue());
     control->setDirty(true);
-    if (control->getTag() == kCabinetParameter)
-        showCabinet();
+    showPlate();
+}
+
+void AmpPanel::controlAttentionChanged(gui::CControl*)
+{
+    showPlate();
 }
 
 gui::CAnimKnob* AmpPanel::getKnob(int index) const

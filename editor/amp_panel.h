@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier's panel: the background with six film-strip knobs, and in the name plate the
-// cabinet selector with its line of text and the oversampling switch, one control per parameter. It knows no plug-in format: it reads and edits the
-// parameters through its owner, which each format's editor provides.
+// cabinet selector with its line of text and the oversampling switch, one control per parameter. It
+// knows no plug-in format: it reads and edits the parameters through its owner, which each format's
+// editor provides. While a knob or the switch is dragged, wheeled or under the pointer, the line of
+// text shows its name and value ("Drive 7.350"); otherwise the cabinet.
 #pragma once
 
 #include "editor/parameter_owner.h"
@@ -63,11 +65,13 @@ public:
     void applyPendingValues();
 
     void valueChanged(gui::CDrawContext* context, gui::CControl* control) override;
+    void controlAttentionChanged(gui::CControl* control) override;
 
     gui::CAnimKnob* getKnob(int index) const;
     gui::CSegmentSwitch* getOversamplingSwitch() const;
     gui::CStepSelector* getCabinetSelector() const;
-    // The name plate's line of text: the owner's cabinet status, or the cabinet's name.
+    // The name plate's line of text: the value being turned or pointed at, else the owner's cabinet
+    // status, else the cabinet's name.
     gui::CTextView* getCabinetText() const { return cabinetText; }
     // The panel's name of a cabinet position, as the line of text shows it.
     static const char* cabinetName(int position);
@@ -80,8 +84,14 @@ public:
     static gui::CRect cabinetTextRect();
 
 private:
-    // On the panel's thread: the status, or the name of the position the selector shows.
+    // On the panel's thread: the line of text for what is turned or pointed at, else the cabinet.
+    void showPlate();
+    // The status, or the name of the position the selector shows.
     void showCabinet();
+    // What the line of text says of a knob's or the switch's value.
+    std::string valueText(int index);
+    // The knob or the switch being edited, else the one under the pointer; -1 for none.
+    int attendedParameter() const;
 
     ParameterOwner& owner;
     // By parameter index: the knobs, the switch, the selector.

@@ -5,6 +5,7 @@
 // window sizing. Values are the parameters' own, 0 to 1; a format converts to its units.
 #pragma once
 
+#include "editor/parameter_display.h"
 #include "gui/cframe_owner.h"
 
 #include <string>
@@ -20,6 +21,8 @@ public:
     // What the name plate says of the cabinet playing; empty: the panel shows the cabinet's name.
     // Asked on the panel's thread.
     virtual std::string cabinetStatus() { return {}; }
+    // A knob's value as the host shows it; asked on the panel's thread.
+    virtual std::string parameterDisplay(int index) { return knobDisplay(parameterValue(index)); }
 
 protected:
     ~ParameterOwner() = default;

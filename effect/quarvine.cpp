@@ -3,6 +3,7 @@
 
 #include "cabinet/ir_file.h"
 #include "editor/aeffguieditor.h"
+#include "editor/parameter_display.h"
 #include "editor/quarvine_editor.h"
 #include "effect/cabinet_choice.h"
 #include "effect/oversampling_choice.h"
@@ -131,10 +132,9 @@ void Quarvine::getParameterDisplay(VstInt32 index, char* text)
         std::strcpy(text, quarvine::kCabinetDisplayTexts[quarvine::cabinetPosition(getParameter(index))]);
         return;
     }
-    char formatted[64];
-    std::snprintf(formatted, sizeof formatted, "%2.3f", static_cast<double>(getParameter(index)) * 10.0);
-    formatted[8] = 0;
-    std::strcpy(text, formatted);
+    // At most the eight characters a host's buffer is sure to hold.
+    const std::string formatted = knobDisplay(getParameter(index)).substr(0, 8);
+    std::strcpy(text, formatted.c_str());
 }
 
 void Quarvine::getParameterLabel(VstInt32 /*index*/, char* text)

@@ -48,12 +48,33 @@ void CControl::beginEdit()
         parentFrame->setFocusView(this);
         parentFrame->beginEdit(tag);
     }
+    setAttention(editing, true);
 }
 
 void CControl::endEdit()
 {
     if (parentFrame)
         parentFrame->endEdit(tag);
+    setAttention(editing, false);
+}
+
+void CControl::onMouseEntered()
+{
+    setAttention(hovered, true);
+}
+
+void CControl::onMouseExited()
+{
+    setAttention(hovered, false);
+}
+
+void CControl::setAttention(bool& flag, bool state)
+{
+    if (flag == state)
+        return;
+    flag = state;
+    if (listener)
+        listener->controlAttentionChanged(this);
 }
 
 void CControl::bounceValue()

@@ -35,6 +35,11 @@ public:
     virtual int32_t getTag() const { return tag; }
     virtual void beginEdit();
     virtual void endEdit();
+    void onMouseEntered() override;
+    void onMouseExited() override;
+    // The pointer is over the control; an edit (a drag, a wheel step, a click) is under way.
+    bool isHovered() const { return hovered; }
+    bool isEditing() const { return editing; }
     virtual void setBackOffset(const CPoint& offset) { backOffset = offset; }
     virtual void copyBackOffset() { backOffset = size.topLeft(); }
     virtual void setWheelInc(float v) { wheelIncrement = v; }
@@ -54,6 +59,12 @@ protected:
     float maxValue = 1.0f;
     float wheelIncrement = 0.1f;
     CPoint backOffset;
+
+private:
+    void setAttention(bool& flag, bool state);
+
+    bool hovered = false;
+    bool editing = false;
 };
 
 } // namespace gui

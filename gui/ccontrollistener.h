@@ -18,6 +18,8 @@ public:
     {
         return 0;
     }
+    // The control's isHovered() or isEditing() changed.
+    virtual void controlAttentionChanged(CControl* /*control*/) {}
 };
 
 } // namespace gui

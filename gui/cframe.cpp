@@ -36,6 +36,10 @@ CFrame::~CFrame()
     if (mouseTracker)
         mouseTracker->forget();
     mouseTracker = nullptr;
+    // Nobody is told: the views and their listeners are going.
+    if (hoveredView)
+        hoveredView->forget();
+    hoveredView = nullptr;
     if (modalView)
         removeView(modalView, false);
     modalView = nullptr;
@@ -90,6 +94,7 @@ void CFrame::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
         setFocusView(nullptr);
     if (buttons == -1 && context)
         buttons = context->getMouseButtons();
+    pointerMoved(where);
     if (modalView) {
         if (modalView->hitTest(where, buttons))
             modalView->mouse(context, where, buttons);
@@ -155,6 +160,7 @@ bool CFrame::onWheel(CDrawContext* context, const CPoint& where, float distance)
 
 bool CFrame::onWheel(CDrawContext* context, const CPoint& where, int32_t axis, float distance)
 {
+    pointerMoved(where);
     CView* target = modalView ? modalView : getViewAt(where);
     if (!target)
         return false;
@@ -284,8 +290,31 @@ bool CFrame::trackMouse(const CPoint& where, int32_t buttons)
     if (!goesOn && mouseTracker == view) {
         mouseTracker = nullptr;
         view->forget();
+        // The release may be elsewhere than the press.
+        pointerMoved(where);
     }
     return goesOn;
+}
+
+void CFrame::pointerMoved(const CPoint& where)
+{
+    hover(getViewAt(where, true));
+}
+
+void CFrame::hover(CView* view)
+{
+    if (view == hoveredView)
+        return;
+    CView* previous = hoveredView;
+    hoveredView = view;
+    if (view)
+        view->remember();
+    if (previous) {
+        previous->onMouseExited();
+        previous->forget();
+    }
+    if (view)
+        view->onMouseEntered();
 }
 
 void CFrame::endMouseTracking()

@@ -84,6 +84,12 @@ public:
     bool trackMouse(const CPoint& where, int32_t buttons);
     // Ends a followed drag where it stands, as a release there would (the editor closes).
     void endMouseTracking();
+    // The pointer is at `where` in frame coordinates (moved, pressed, turned the wheel, ended a
+    // drag): the view under it hears that it entered, the one before that it exited.
+    void pointerMoved(const CPoint& where);
+    // The pointer left the frame's window.
+    void pointerLeft() { hover(nullptr); }
+    CView* getHoveredView() const { return hoveredView; }
 
     // The window is being destroyed (the host destroyed its parent): give up its drop registration
     // while the window still exists, forget the parent and stop drawing.
@@ -107,12 +113,15 @@ private:
     CPoint platformWindowOrigin() const;
     bool platformGetSize(CRect* rect) const;
     bool platformGetPosition(int32_t& x, int32_t& y) const;
+    void hover(CView* view);
 
     CFrameOwner* editor;
     void* parentWindow;
     CView* modalView = nullptr;
     CView* focusView = nullptr;
     CView* mouseTracker = nullptr;
+    // Remembered: the view may leave the tree while the pointer is over it.
+    CView* hoveredView = nullptr;
     CPoint lastTracked;
     bool dragsFollowIdle = false;
     bool firstDraw = true;

@@ -65,6 +65,9 @@ public:
     // pointer at `where` in the parent's coordinates, with the button state. Answers whether the
     // drag goes on.
     virtual bool trackMouse(CDrawContext* /*context*/, CPoint& /*where*/, int32_t /*buttons*/) { return false; }
+    // The pointer came over the view, or went from it (CFrame::pointerMoved, pointerLeft).
+    virtual void onMouseEntered() {}
+    virtual void onMouseExited() {}
 
     // Non-virtual helpers shared by the tree.
     const CRect& getSizeRect() const { return size; }

@@ -299,8 +299,17 @@ void handleEvent(Presenter& p, XEvent& event)
             handleButton(p, event.xbutton);
         break;
     case MotionNotify:
-        if (event.xmotion.window == p.window && p.frame->isTrackingMouse())
+        if (event.xmotion.window != p.window)
+            break;
+        if (p.frame->isTrackingMouse())
             track(p, CPoint(event.xmotion.x, event.xmotion.y), buttonWord(event.xmotion.state));
+        else
+            p.frame->pointerMoved(CPoint(event.xmotion.x, event.xmotion.y));
+        break;
+    case LeaveNotify:
+        // A drag keeps its knob; its release tells the frame where the pointer went.
+        if (event.xcrossing.window == p.window && !p.frame->isTrackingMouse())
+            p.frame->pointerLeft();
         break;
     case ButtonRelease:
         // The state is the one before the release.
@@ -514,9 +523,9 @@ bool attach(CFrame& frame, PixelSurface& surface, void* parentWindow)
             attributes.border_pixel = 0;
             attributes.colormap = parentAttributes.colormap;
             // The press grabs the pointer for the window: a drag's motion and release come here
-            // wherever the pointer goes.
-            attributes.event_mask =
-                ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | StructureNotifyMask;
+            // wherever the pointer goes. Motion without a button and leaving: what is hovered.
+            attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                                    LeaveWindowMask | StructureNotifyMask;
             p->window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(std::max(surface.width, 1)),
                                       static_cast<unsigned>(std::max(surface.height, 1)), 0, p->depth, InputOutput,
                                       p->visual, CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask,

@@ -81,6 +81,16 @@ LRESULT CALLBACK frameWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         context->forget();
         return 0;
     }
+    case WM_MOUSEMOVE: {
+        // Asked again on each move: the request lapses once the leave is posted.
+        TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, window, 0};
+        TrackMouseEvent(&leave);
+        frame->pointerMoved(CPoint(static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))));
+        break;
+    }
+    case WM_MOUSELEAVE:
+        frame->pointerLeft();
+        break;
     case WM_MOUSEWHEEL: {
         CDrawContext* context = frame->createDrawContext();
         const float distance = static_cast<float>(static_cast<int16_t>(HIWORD(wParam)) / 120.0);

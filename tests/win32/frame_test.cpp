@@ -155,6 +155,21 @@ TEST_F(FrameWindowTest, WheelTurnReachesTheViewAndTheDefaultHandling)
     EXPECT_EQ(wheelMessagesAtParent, 1);
 }
 
+TEST_F(FrameWindowTest, ThePointerHoversTheViewUnderItUntilItLeavesTheWindow)
+{
+    // At most 10 s each: a fresh Wine session is slow to deliver the first move.
+    moveCursorTo(130, 140); // the window is at (100, 100) of the screen
+    for (int i = 0; i < 200 && !view->hovered; ++i)
+        pumpMessages(50);
+    EXPECT_TRUE(view->hovered);
+    // The system tells of the leave only when asked to on an earlier move.
+    moveCursorTo(600, 600);
+    for (int i = 0; i < 200 && view->hovered; ++i)
+        pumpMessages(50);
+    EXPECT_FALSE(view->hovered);
+    EXPECT_EQ(frame->getHoveredView(), nullptr);
+}
+
 TEST_F(FrameWindowTest, PaintDrawsOnlyTheUpdateRectangle)
 {
     UpdateWindow(window);

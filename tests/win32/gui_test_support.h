@@ -38,6 +38,8 @@ public:
         lastDistance = distance;
         return true;
     }
+    void onMouseEntered() override { hovered = true; }
+    void onMouseExited() override { hovered = false; }
 
     gui::CColor color{0, 255, 0, 255};
     int rectDraws = 0;
@@ -48,6 +50,7 @@ public:
     int wheels = 0;
     gui::CPoint lastWheel{-1, -1};
     float lastDistance = 0.0f;
+    bool hovered = false;
 
 private:
     void paint(gui::CDrawContext* context)

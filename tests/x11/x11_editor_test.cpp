@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The editor of the loaded module inside a real X window: what the screen shows, a knob drag,
-// wheel turns and a click on the oversampling switch injected with XTest, a host that has no display or destroys its window first, and
+// wheel turns and a click on the oversampling switch injected with XTest, the name plate while the
+// pointer is over the switch, a host that has no display or destroys its window first, and
 // repeated opening. Every test that needs a display skips without one; run under Xvfb.
 #include "display_turn.h"
 #include "private_x_server.h"
@@ -503,6 +504,26 @@ TEST_F(X11EditorTest, AnXTestClickOnTheEightTimesSegmentSelectsItInOneEdit)
         EXPECT_EQ(call.index, kOversampling);
     EXPECT_EQ(plugin->getParameter(0), 0.5f);
     EXPECT_TRUE(idleUntil([&] { return shownSwitchPosition(capture()) == 2; }));
+}
+
+TEST_F(X11EditorTest, PointingAtTheSwitchChangesTheNamePlateUntilThePointerLeavesTheWindow)
+{
+    // The line of text in the name plate.
+    const auto plate = [](const Picture& screen) {
+        std::vector<uint32_t> pixels;
+        for (int y = 47; y < 57; ++y)
+            for (int x = 526; x < 658; ++x)
+                pixels.push_back(screen.at(x, y));
+        return pixels;
+    };
+    moveTo(display, 600, 30); // the title: nothing pointed at
+    ASSERT_TRUE(open());
+    ASSERT_TRUE(idleUntil([&] { return shownSwitchPosition(capture()) == 0; }));
+    const std::vector<uint32_t> cabinetLine = plate(capture());
+    moveTo(display, kSwitchLeft + 10, kSwitchTop + kSwitchHeight / 2);
+    EXPECT_TRUE(idleUntil([&] { return plate(capture()) != cabinetLine; }));
+    moveTo(display, kWidth + 100, kHeight + 100);
+    EXPECT_TRUE(idleUntil([&] { return plate(capture()) == cabinetLine; }));
 }
 
 TEST_F(X11EditorTest, AHostThatDestroysItsWindowFirstCrashesNothing)
