@@ -15,13 +15,9 @@
 #include "xdnd_source.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace {
@@ -29,20 +25,6 @@ namespace {
 constexpr VstInt32 kCabinet = 7;
 // The name plate's line of text in the editor, which sits at the host window's origin.
 constexpr int kPlateLeft = 526, kPlateTop = 47, kPlateRight = 658, kPlateBottom = 57;
-
-// A local file as a file manager names it: every byte but the unreserved ones percent-encoded.
-std::string fileUri(const std::string& path)
-{
-    std::string uri = "file://";
-    for (const unsigned char c : path) {
-        char escaped[4];
-        std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-        uri += std::isalnum(c) || std::string_view("/-._~").find(static_cast<char>(c)) != std::string_view::npos
-                   ? std::string(1, static_cast<char>(c))
-                   : std::string(escaped);
-    }
-    return uri;
-}
 
 class ModuleDrop : public ::testing::Test {
 protected:
@@ -96,11 +78,12 @@ protected:
         });
         return plate;
     }
-    // Drags the file over the editor and drops it; true once the source hears the drop is done.
-    bool dropFile(const std::filesystem::path& file)
+    // Drags a file of the folder over the editor and drops it; true once the source hears that
+    // the drop is done. The name as a file manager sends it: percent-encoded.
+    bool dropFile(const std::string& encodedName)
     {
         const size_t statuses = source.statuses.size(), finishes = source.finishes.size();
-        source.uriList = fileUri(cabinet_test::utf8(file)) + "\r\n";
+        source.uriList = "file://" + cabinet_test::utf8(folder.path) + "/" + encodedName + "\r\n";
         source.enter({"text/uri-list"});
         source.moveTo(300, 60);
         if (!idleUntil([&] { return source.statuses.size() > statuses; }))
@@ -128,7 +111,7 @@ TEST_F(ModuleDrop, AWavBecomesTheUserCabinetWhereHostStateAndPlateShowItAndTextI
     const std::vector<uint32_t> cabinetShown = changedPlate({});
     plugin->clearCalls();
 
-    ASSERT_TRUE(dropFile(folder / "my cab.wav"));
+    ASSERT_TRUE(dropFile("my%20cab.wav"));
     EXPECT_EQ(source.finishes.back().data.l[1] & 1, 1) << "the drop was not taken";
     const auto automated = plugin->callsWith(audioMasterAutomate);
     ASSERT_EQ(automated.size(), 1u);
@@ -147,7 +130,7 @@ TEST_F(ModuleDrop, AWavBecomesTheUserCabinetWhereHostStateAndPlateShowItAndTextI
     ASSERT_NE(chosen, 1.0f);
     const std::vector<uint32_t> chosenShown = changedPlate(nameShown);
     plugin->clearCalls();
-    ASSERT_TRUE(dropFile(folder / "notes.txt"));
+    ASSERT_TRUE(dropFile("notes.txt"));
     EXPECT_EQ(plugin->getParameter(kCabinet), chosen);
     EXPECT_TRUE(plugin->callsWith(audioMasterAutomate).empty());
     EXPECT_TRUE(changedPlate(chosenShown) != chosenShown) << "the refusal is not shown";
