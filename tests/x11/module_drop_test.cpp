@@ -49,6 +49,7 @@ protected:
         source.target = count == 1 ? children[0] : 0;
         if (children)
             XFree(children);
+        ASSERT_NE(source.target, 0u);
         ASSERT_EQ(source.awareVersion(source.target), 5);
     }
     void TearDown() override
