@@ -29,6 +29,18 @@ Bytes& Bytes::raw(const std::vector<unsigned char>& more)
     return *this;
 }
 
+std::vector<unsigned char> pcm16MonoWav(uint32_t rate, const std::vector<int16_t>& samples)
+{
+    const auto dataBytes = static_cast<uint32_t>(2 * samples.size());
+    Bytes wav;
+    wav.tag("RIFF").little(36 + dataBytes, 4).tag("WAVE");
+    wav.tag("fmt ").little(16, 4).little(1, 2).little(1, 2).little(rate, 4).little(2 * rate, 4).little(2, 2).little(16, 2);
+    wav.tag("data").little(dataBytes, 4);
+    for (int16_t sample : samples)
+        wav.little(static_cast<uint16_t>(sample), 2);
+    return wav.bytes;
+}
+
 Bits& Bits::put(uint64_t value, int count)
 {
     for (int i = count - 1; i >= 0; --i) {

@@ -32,6 +32,9 @@ private:
     int used = 8; // bits used in the last byte
 };
 
+// A mono 16-bit PCM WAV of these samples, the plainest file a player would drop.
+std::vector<unsigned char> pcm16MonoWav(uint32_t rate, const std::vector<int16_t>& samples);
+
 // "fLaC" and a STREAMINFO block, the only metadata block and so the last.
 std::vector<unsigned char> flacStreamHeader(uint32_t rate, int channels, int bitsPerSample, uint64_t totalFrames);
 

@@ -28,12 +28,7 @@ TEST(IrFilePaths, AFileWithANonAsciiNameInAFolderLoadsUnderItsNameAlone)
     const std::filesystem::path room = folder.path / std::filesystem::path(u8"Räume") / std::filesystem::path(u8"Köln ♫.wav");
     std::filesystem::create_directory(room.parent_path());
     // 16-bit mono at 8 kHz: 0.5 and -0.25.
-    writeBytes(room, Bytes()
-                         .tag("RIFF").little(40, 4).tag("WAVE")
-                         .tag("fmt ").little(16, 4).little(1, 2).little(1, 2).little(8000, 4).little(16000, 4)
-                         .little(2, 2).little(16, 2)
-                         .tag("data").little(4, 4).little(0x4000, 2).little(0xE000, 2)
-                         .bytes);
+    writeBytes(room, pcm16MonoWav(8000, {0x4000, -0x2000}));
     const quarvine::IrLoad load = quarvine::readImpulseResponseFile(utf8(room));
     ASSERT_TRUE(load.ir) << load.error;
     EXPECT_EQ(load.ir->name, "K\xC3\xB6ln \xE2\x99\xAB.wav");

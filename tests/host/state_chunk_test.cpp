@@ -5,6 +5,7 @@
 #include "effect/plugin_state.h"
 #include "effect/quarvine.h"
 #include "loaded_module.h"
+#include "plugin_chunk.h"
 
 #include <gtest/gtest.h>
 
@@ -29,13 +30,7 @@ protected:
         plugin->start(44100.0, 256);
         return plugin;
     }
-    static Bytes save(vsthost::HostedPlugin& plugin)
-    {
-        void* data = nullptr;
-        const VstIntPtr size = plugin.dispatch(effGetChunk, 0, 0, &data);
-        const auto* bytes = static_cast<const unsigned char*>(data);
-        return size > 0 && bytes ? Bytes(bytes, bytes + size) : Bytes();
-    }
+    static Bytes save(vsthost::HostedPlugin& plugin) { return chunkOf(plugin); }
     static VstIntPtr restore(vsthost::HostedPlugin& plugin, Bytes bytes)
     {
         return plugin.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bytes.size()), bytes.data());

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real quarvine.dll loaded by a host, its editor opened in a window of ours and driven by
 // window messages and real mouse input.
+#include "fake_drop_data.h"
 #include "win32_support.h"
 
+#include "effect/plugin_state.h"
+#include "tests/cabinet/hand_made_files.h"
+#include "tests/cabinet/temp_folder.h"
+#include "tests/host/plugin_chunk.h"
 #include "vst_host.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +16,10 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -325,6 +333,44 @@ TEST_F(EditorWindowTest, ClickThroughRealInputOnTheEightTimesSegmentSelectsItInO
     EXPECT_EQ(mismatches(screen, kSwitch.left, kSwitch.top, switchStrip, 0, 2 * kSwitchHeight,
                          kSwitch.right - kSwitch.left, kSwitchHeight),
               0);
+    close(editor);
+}
+
+TEST_F(EditorWindowTest, AWavDroppedOnTheEditorBecomesTheUserCabinetWhereTheHostSeesIt)
+{
+    constexpr VstInt32 kCabinet = 7;
+    cabinet_test::TempFolder folder;
+    // 0.5, -0.25 and 0.125 in 16 bits, under a name outside ASCII (U+00F6, U+97F3).
+    const std::filesystem::path wav = folder.path / std::filesystem::path(u8"K\u00F6lsch \u97F3.wav");
+    cabinet_test::writeBytes(wav, cabinet_test::pcm16MonoWav(48000, {0x4000, -0x2000, 0x1000}));
+    OpenEditor editor = open(60, 300);
+    ASSERT_NE(editor.editor, nullptr);
+    ASSERT_NE(editor.plugin->getParameter(kCabinet), 1.0f) << "already at User";
+    // Where the system keeps the target that the frame registered for its window.
+    auto* target = static_cast<IDropTarget*>(GetPropA(editor.editor, "OleDropTargetInterface"));
+    ASSERT_NE(target, nullptr);
+    editor.plugin->clearCalls();
+
+    win32_test::FakeData files(std::vector<std::wstring>{wav.wstring()});
+    RECT window{};
+    GetWindowRect(editor.editor, &window);
+    const POINTL point{window.left + 300, window.top + 60};
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    target->DragEnter(&files, MK_LBUTTON, point, &effect);
+    target->DragOver(MK_LBUTTON, point, &effect);
+    target->Drop(&files, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+
+    const auto automated = editor.plugin->callsWith(audioMasterAutomate);
+    ASSERT_EQ(automated.size(), 1u);
+    EXPECT_EQ(automated[0].index, kCabinet);
+    EXPECT_EQ(automated[0].opt, 1.0f);
+    EXPECT_EQ(editor.plugin->getParameter(kCabinet), 1.0f);
+    const quarvine::StateDecode saved = quarvine::decodePluginState(chunkOf(*editor.plugin));
+    ASSERT_TRUE(saved.state) << saved.error;
+    // In UTF-8: C3 B6 and E9 9F B3.
+    EXPECT_EQ(saved.state->userCabinet,
+              (quarvine::UserCabinet{"K\xC3\xB6lsch \xE9\x9F\xB3.wav", 48000.0, {0.5f, -0.25f, 0.125f}}));
     close(editor);
 }
 

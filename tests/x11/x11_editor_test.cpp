@@ -15,6 +15,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "window_pixels.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -272,17 +274,8 @@ struct X11EditorTest : ::testing::Test {
 
     Picture capture()
     {
-        Picture p;
-        p.width = kWidth;
-        p.height = kHeight;
-        p.rgb.assign(static_cast<size_t>(kWidth) * kHeight, 0);
-        XImage* image = XGetImage(display, parent, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
-        if (!image)
-            return p;
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x)
-                p.rgb[static_cast<size_t>(y) * kWidth + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xffffff;
-        XDestroyImage(image);
+        Picture p{kWidth, kHeight, x11_test::windowPixels(display, parent, 0, 0, kWidth, kHeight)};
+        p.rgb.resize(static_cast<size_t>(kWidth) * kHeight, 0);
         return p;
     }
 
