@@ -7,9 +7,34 @@
 #include "resources/cabinets.h"
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
+#include <utility>
 
 namespace quarvine {
 namespace {
+
+using CabinetTaps = std::vector<std::vector<float>>;
+
+// The built-in cabinets at `rate`, resampled once per rate for the whole process: every instance
+// (and every fresh core a host makes) shares them, which keeps set-up to the convolvers' own.
+std::shared_ptr<const CabinetTaps> builtInTapsAt(double rate)
+{
+    static std::mutex lock;
+    static std::vector<std::pair<double, std::shared_ptr<const CabinetTaps>>> made; // newest last
+    const std::lock_guard<std::mutex> guard(lock);
+    for (const auto& [madeRate, taps] : made)
+        if (madeRate == rate)
+            return taps;
+    auto taps = std::make_shared<CabinetTaps>();
+    for (const CabinetResponse& cabinet : builtInCabinets())
+        taps->push_back(resampleImpulseResponse(cabinet.taps, cabinet.sampleRate, rate));
+    constexpr std::size_t kRatesKept = 4; // a session's rate or two, and a renderer's
+    if (made.size() == kRatesKept)
+        made.erase(made.begin());
+    made.emplace_back(rate, taps);
+    return taps;
+}
 
 std::unique_ptr<PartitionedConvolver> convolverFor(const std::vector<float>& taps)
 {
@@ -24,8 +49,8 @@ std::unique_ptr<CabinetBank> makeCabinetBank(double rate, const UserCabinet* use
 {
     auto bank = std::make_unique<CabinetBank>();
     bank->sampleRate = rate;
-    for (const CabinetResponse& cabinet : builtInCabinets())
-        bank->convolvers.push_back(convolverFor(resampleImpulseResponse(cabinet.taps, cabinet.sampleRate, rate)));
+    for (const std::vector<float>& taps : *builtInTapsAt(rate))
+        bank->convolvers.push_back(convolverFor(taps));
     if (user && !user->samples.empty()) {
         std::vector<float> taps = resampleImpulseResponse(user->samples, user->sampleRate, rate);
         const float gain = loudnessGain(taps, rate);

@@ -80,8 +80,9 @@ public:
     void startMouseTracking(CView* view, const CPoint& where);
     bool isTrackingMouse() const { return mouseTracker != nullptr; }
     // The pointer of a followed drag, in frame coordinates, with the button state; false when no
-    // drag goes on after it.
+    // drag goes on after it. (A view's own trackMouse, which the frame inherits, stays callable.)
     bool trackMouse(const CPoint& where, int32_t buttons);
+    using CViewContainer::trackMouse;
     // Ends a followed drag where it stands, as a release there would (the editor closes).
     void endMouseTracking();
     // The pointer is at `where` in frame coordinates (moved, pressed, turned the wheel, ended a
