@@ -8,20 +8,42 @@
 
 namespace quarvine {
 
-const double kTriode1Fit[14] = {87.4286,   0.277817,   -65.74,     0.636527,   36.1482,     0.244455,   -5.58638,
-                                0.0601759, 0.870708,   0.00632796, -0.0366109, 0.000355421, 0.00112917, 7.49175e-06};
+// The first stage's valve with its 220 kOhm plate resistor: Vpk(Vgk), form [6/7].
+const double kTriode1Fit[14] = {
+    87.4286, 0.277817,       // x^0 in N, x^1 in D
+    -65.74, 0.636527,        // x^1 in N, x^2 in D
+    36.1482, 0.244455,       // x^2 in N, x^3 in D
+    -5.58638, 0.0601759,     // x^3 in N, x^4 in D
+    0.870708, 0.00632796,    // x^4 in N, x^5 in D
+    -0.0366109, 0.000355421, // x^5 in N, x^6 in D
+    0.00112917, 7.49175e-06, // x^6 in N, x^7 in D
+};
 
-const double kTriode2Fit[14] = {131.912,     -0.136055,    -90.5622, -0.163445,   -12.2022,
-                                -0.0411551,  7.58692,      -0.00483172, 2.61273,  -0.000325513,
-                                0.321742,    -1.40063e-06, 0.0226592, -1.25314e-06};
+// The second stage's valve with its 100 kOhm plate resistor: Vpk(Vgk), form [6/7].
+const double kTriode2Fit[14] = {
+    131.912, -0.136055,      // x^0 in N, x^1 in D
+    -90.5622, -0.163445,     // x^1 in N, x^2 in D
+    -12.2022, -0.0411551,    // x^2 in N, x^3 in D
+    7.58692, -0.00483172,    // x^3 in N, x^4 in D
+    2.61273, -0.000325513,   // x^4 in N, x^5 in D
+    0.321742, -1.40063e-06,  // x^5 in N, x^6 in D
+    0.0226592, -1.25314e-06, // x^6 in N, x^7 in D
+};
 
-const double kTriode3Fit[21] = {85.6665619146815,      -1.670773393951679,     -225.7871622384632,
-                                1.086868401377699,     232.9675748464225,      -0.06789196893594668,
-                                -93.23078622832318,    -0.0688839764521339,    -1.923269070353934,
-                                0.002045202157408487,  8.113255755148115,      0.003121208125835805,
-                                0.5996125569049522,    -1.651582057001785e-05, -0.4244702008069797,
-                                -0.0001076518179232398, -0.1013353879608394,   -1.390207450574723e-05,
-                                -0.009161296554364607, -1.899704031014881e-07, -0.0001554309853862633};
+// The third stage's valve with its 100 kOhm plate resistor: Vpk(Vgk), form [10/10].
+const double kTriode3Fit[21] = {
+    85.6665619146815, -1.670773393951679,          // x^0 in N, x^1 in D
+    -225.7871622384632, 1.086868401377699,         // x^1 in N, x^2 in D
+    232.9675748464225, -0.06789196893594668,       // x^2 in N, x^3 in D
+    -93.23078622832318, -0.0688839764521339,       // x^3 in N, x^4 in D
+    -1.923269070353934, 0.002045202157408487,      // x^4 in N, x^5 in D
+    8.113255755148115, 0.003121208125835805,       // x^5 in N, x^6 in D
+    0.5996125569049522, -1.651582057001785e-05,    // x^6 in N, x^7 in D
+    -0.4244702008069797, -0.0001076518179232398,   // x^7 in N, x^8 in D
+    -0.1013353879608394, -1.390207450574723e-05,   // x^8 in N, x^9 in D
+    -0.009161296554364607, -1.899704031014881e-07, // x^9 in N, x^10 in D
+    -0.0001554309853862633,                        // x^10 in N
+};
 
 namespace {
 
@@ -51,34 +73,55 @@ void buildCircuitModel(CircuitModel& model, double sampleRate, std::int64_t over
     initHalfBand(model.downsampler8, kOctaveCoefficients.stage8);
     model.oversampling = oversampling;
 
-    model.triode1BiasPlateVoltage =
-        initTriodeStage(model.triode1, kTriode1Fit, {12000.0, 1820.0, 2.2e-6, 220000.0, 200.0, rate});
-    model.triode2BiasPlateVoltage =
-        initTriodeStage(model.triode2, kTriode2Fit, {470000.0, 1820.0, 2.2e-6, 100000.0, 280.0, rate});
-    model.triode3BiasPlateVoltage =
-        initTriodeStage(model.triode3, kTriode3Fit, {255000.0, 1820.0, 2.2e-6, 100000.0, 200.0, rate});
+    // First stage, at the input: grid source resistance, bypassed cathode resistor, plate resistor.
+    model.triode1BiasPlateVoltage = initTriodeStage(model.triode1, kTriode1Fit,
+                                                    {.gridResistance = 12e3,       // ohm
+                                                     .cathodeResistance = 1.82e3,  // ohm
+                                                     .cathodeCapacitance = 2.2e-6, // F
+                                                     .plateResistance = 220e3,     // ohm
+                                                     .initialPlateVoltage = 200.0, // V
+                                                     .rate = rate});
+    // Second stage, behind the drive network.
+    model.triode2BiasPlateVoltage = initTriodeStage(model.triode2, kTriode2Fit,
+                                                    {.gridResistance = 470e3,      // ohm
+                                                     .cathodeResistance = 1.82e3,  // ohm
+                                                     .cathodeCapacitance = 2.2e-6, // F
+                                                     .plateResistance = 100e3,     // ohm
+                                                     .initialPlateVoltage = 280.0, // V
+                                                     .rate = rate});
+    // Third stage, ahead of the tone stack.
+    model.triode3BiasPlateVoltage = initTriodeStage(model.triode3, kTriode3Fit,
+                                                    {.gridResistance = 255e3,      // ohm
+                                                     .cathodeResistance = 1.82e3,  // ohm
+                                                     .cathodeCapacitance = 2.2e-6, // F
+                                                     .plateResistance = 100e3,     // ohm
+                                                     .initialPlateVoltage = 200.0, // V
+                                                     .rate = rate});
     model.internalRate = rate;
 
     model.inputNetworkOffset = oversampling > 2 ? model.triode1BiasPlateVoltage : 0.0;
     buildInputNetwork(model.inputNetwork, kInputNetworkParts, rate,
                       model.triode1BiasPlateVoltage - model.inputNetworkOffset);
 
-    initOnePoleLowPass(model.stageLowpass1, 7.125e-05, rate);
-    initOnePoleLowPass(model.stageLowpass2, 4.8e-05, rate);
-    initOnePoleLowPass(model.stageLowpass3, 4.5e-05, rate);
+    // The three low-passes' time constants.
+    initOnePoleLowPass(model.stageLowpass1, 71.25e-6 /* s */, rate); // drive network to second stage
+    initOnePoleLowPass(model.stageLowpass2, 48e-6 /* s */, rate);    // behind the second stage's coupling
+    initOnePoleLowPass(model.stageLowpass3, 45e-6 /* s */, rate);    // into the third stage
     initShelfSection(model.shelfFilter, rate);
 
     // The coupling filters start from the DC level of the stage before them: no step at start-up.
-    const double couplingTimeConstant = 0.030000000000000002;
+    // Their time constant is the double just above 0.03 s, kept as it stands.
+    const double couplingTimeConstant = 0.030000000000000002; // s
     initOnePoleHighPass(model.couplingFilterA, couplingTimeConstant, rate, model.triode2BiasPlateVoltage);
     initOnePoleHighPass(model.couplingFilterB, couplingTimeConstant, rate, 0.0);
 
     buildToneStack(model.toneStack, kToneStackParts, rate);
 
-    initOnePoleHighPass(model.outputCouplingFilter, 0.0159, rate, model.triode3BiasPlateVoltage);
+    // The third stage's output coupling, ahead of the tone stack.
+    initOnePoleHighPass(model.outputCouplingFilter, 15.9e-3 /* s */, rate, model.triode3BiasPlateVoltage);
 
-    initHighPassBiquad(model.rumbleFilter, 60.0, 0.7, rate);
-    initPeakingBiquad(model.midBoostFilter, 500.0, 0.7, 1.585, rate);
+    initHighPassBiquad(model.rumbleFilter, 60.0 /* Hz */, 0.7 /* Q */, rate);
+    initPeakingBiquad(model.midBoostFilter, 500.0 /* Hz */, 0.7 /* Q */, 1.585 /* linear gain */, rate);
     initBleedShelf(model.bleedShelfFilter, rate);
 
     model.builtForSampleRate = sampleRate;

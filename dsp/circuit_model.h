@@ -63,16 +63,44 @@ struct CircuitModel {
     OversamplingSwitch oversamplingSwitch;
 };
 
-// The valve fits of the three stages.
-extern const double kTriode1Fit[14];
-extern const double kTriode2Fit[14];
-extern const double kTriode3Fit[21];
+// Component values throughout the model are in SI units (ohm, farad, volt, second, hertz), with
+// the unit in a comment beside each value, written in engineering notation: 12e3 ohm is 12 kOhm.
 
-// Component values of the two control-driven networks.
-inline constexpr InputNetworkComponents kInputNetworkParts{2e-8, 2.082e-9, 1e-9, 2e-11, 519000.0, 2200000.0,
-                                                           1000000.0, 475000.0};
-inline constexpr ToneStackComponents kToneStackParts{6.8e-10, 2.2e-8,   2.2e-8,    3e-9,   47000.0, 250000.0,
-                                                     1000000.0, 25000.0, 22000.0, 100000.0, 1000000.0};
+// The valve fits of the three stages. Each stands for a stage's valve together with its plate
+// resistor: the plate-to-cathode voltage Vpk in volts as a function of the grid-to-cathode voltage
+// Vgk in volts, fit(Vgk) = N(Vgk) / D(Vgk), with the constant term of D equal to 1 and the
+// coefficients interleaved (even positions N, odd positions D; see TriodeStage). A fit holds for
+// Vgk >= -10 V; its value at -10 V, cut-off, stands for the supply end of the load line.
+extern const double kTriode1Fit[14]; // first stage: N of degree 6, D of degree 7
+extern const double kTriode2Fit[14]; // second stage: N of degree 6, D of degree 7
+extern const double kTriode3Fit[21]; // third stage: N of degree 10, D of degree 10
+
+// The drive network between the first two stages (see InputNetworkComponents for the nodes).
+inline constexpr InputNetworkComponents kInputNetworkParts{
+    .couplingCapacitance = 20e-9,   // F
+    .bypassCapacitance = 2.082e-9,  // F
+    .brightCapacitance = 1e-9,      // F
+    .outputCapacitance = 20e-12,    // F
+    .seriesResistance = 519e3,      // ohm
+    .leakResistance = 2.2e6,        // ohm
+    .potResistance = 1e6,           // ohm, the drive pot
+    .outputResistance = 475e3,      // ohm
+};
+
+// The tone stack after the third stage (see ToneStackComponents for the nodes).
+inline constexpr ToneStackComponents kToneStackParts{
+    .c1 = 680e-12, // F, treble capacitor
+    .c2 = 22e-9,   // F, bass capacitor
+    .c3 = 22e-9,   // F, middle capacitor
+    .c4 = 3e-9,    // F, treble-cut branch
+    .r1 = 47e3,    // ohm, slope resistor
+    .r2 = 250e3,   // ohm, treble pot
+    .r3 = 1e6,     // ohm, bass pot
+    .r4 = 25e3,    // ohm, middle pot
+    .r5 = 22e3,    // ohm, treble-cut resistor
+    .r6 = 100e3,   // ohm, treble-cut pot
+    .r7 = 1e6,     // ohm, load
+};
 
 // Fills every block for a host rate, the model running at oversampling (2, 4 or 8) times that
 // rate. Allocates nothing, so the audio thread may call it.

@@ -18,15 +18,16 @@ struct InputNetworkFilter {
     double outputHistory[4] = {};        // y1 (latest) .. y4
 };
 
+// The network's parts, in farad and ohm. Input into node P, output at node Y; d is the drive.
 struct InputNetworkComponents {
-    double couplingCapacitance;   // Cc
-    double bypassCapacitance;     // Cs
-    double brightCapacitance;     // Cb
-    double outputCapacitance;     // Co
-    double seriesResistance;      // Rs
-    double leakResistance;        // Rl
-    double potResistance;         // Rp
-    double outputResistance;      // Ro
+    double couplingCapacitance; // F: Cc, input to P
+    double bypassCapacitance;   // F: Cs, across Rs (P to Q)
+    double brightCapacitance;   // F: Cb, across the pot's upper leg (Q to wiper W)
+    double outputCapacitance;   // F: Co, Y to ground
+    double seriesResistance;    // ohm: Rs, P to Q
+    double leakResistance;      // ohm: Rl, grid leak, P to ground
+    double potResistance;       // ohm: Rp, drive pot: Q to W (1 - d) Rp, W to ground d Rp
+    double outputResistance;    // ohm: Ro, W to Y
 };
 
 // Analog polynomial groups by power of s (index 0..4): H(s) = (d N1 + d^2 N2) / (D0 + d D1 + d^2 D2).

@@ -113,11 +113,15 @@ inline void initPeakingBiquad(BiquadSection& f, double frequency, double q, doub
 // H(s) = (s Cs + G1) / (s Cs + G1 + G2) with Cs = 10 nF, G1 = 1e-4 S, G2 = 1e-5 S.
 inline void initBleedShelf(BiquadSection& f, double rate)
 {
-    double cr = 1e-8 * rate;
-    f.g = 1.0 / (cr + 0.00011);
+    constexpr double seriesCapacitance = 10e-9; // F: Cs
+    constexpr double seriesConductance = 1e-4;  // S: G1, the 10 kOhm
+    constexpr double groundConductance = 1e-5;  // S: G2, the 100 kOhm
+    constexpr double totalConductance = seriesConductance + groundConductance; // 0.00011 S
+    double cr = seriesCapacitance * rate;
+    f.g = 1.0 / (cr + totalConductance);
     f.a1 = -cr;
     f.a2 = 0.0;
-    f.b0 = cr + 0.0001;
+    f.b0 = cr + seriesConductance;
     f.b1 = -cr;
     f.b2 = 0.0;
     clearBiquadHistory(f);

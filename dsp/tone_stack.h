@@ -17,9 +17,20 @@ struct ToneStackFilter {
     double cachedControls[4] = {};                         // b, m, t, h of the last refresh
 };
 
+// The network's parts, in farad and ohm, named as in the nodal formulas. Input driven, output at
+// the treble pot's wiper O; t, m, b, h are the control positions.
 struct ToneStackComponents {
-    double c1, c2, c3, c4;
-    double r1, r2, r3, r4, r5, r6, r7;
+    double c1; // F: treble capacitor, input to T (top of the treble pot)
+    double c2; // F: bass capacitor, N to B (bottom of the treble pot, top of the bass pot)
+    double c3; // F: middle capacitor, N to the middle pot's wiper W
+    double c4; // F: treble-cut branch, in series with R5 and (1 - h) R6 from O to ground
+    double r1; // ohm: slope resistor, input to N
+    double r2; // ohm: treble pot: T to O (1 - t) R2, O to B t R2
+    double r3; // ohm: bass pot as a variable resistor, B to M: b R3
+    double r4; // ohm: middle pot: M to W (1 - m) R4, W to ground m R4
+    double r5; // ohm: treble-cut branch's fixed resistor
+    double r6; // ohm: treble-cut branch's pot
+    double r7; // ohm: load, O to ground
 };
 
 // Which analog coefficient (0..4 for A0..A4, 5..8 for B1..B4) a table entry belongs to, and the

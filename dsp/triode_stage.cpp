@@ -12,7 +12,8 @@ double initStage(TriodeStage<CoefficientCount>& stage, const double (&coefficien
     for (int i = 0; i < CoefficientCount; ++i)
         stage.fitCoefficients[i] = coefficients[i];
     // Grid current 0.000375 A/V^2 times the squared positive grid-cathode voltage, fed through Rg.
-    const double m = parts.gridResistance * 0.000375 + 1e-20;
+    constexpr double gridCurrentPerVoltSquared = 0.000375; // A/V^2
+    const double m = parts.gridResistance * gridCurrentPerVoltSquared + 1e-20;
     stage.gridConductionFactor = m;
     stage.halfInverseGridFactor = 1.0 / (2.0 * m);
     // The fit at cut-off stands for the supply end of the load line.

@@ -31,13 +31,14 @@ struct TriodeStage {
 using TriodeStage67 = TriodeStage<14>;
 using TriodeStage1010 = TriodeStage<21>;
 
+// One stage's parts, in ohm, farad, volt and hertz.
 struct TriodeComponents {
-    double gridResistance;
-    double cathodeResistance;
-    double cathodeCapacitance;
-    double plateResistance;
-    double initialPlateVoltage;
-    double rate;
+    double gridResistance;      // ohm: Rg, the source resistance the grid is driven through
+    double cathodeResistance;   // ohm: Rk, cathode to ground
+    double cathodeCapacitance;  // F: Ck, the bypass capacitor across Rk
+    double plateResistance;     // ohm: Rp, the plate resistor (its load line)
+    double initialPlateVoltage; // V: where the bias iteration starts
+    double rate;                // Hz: the rate the stage runs at
 };
 
 // The fit N(x)/D(x), both by Horner's rule from the highest power down.

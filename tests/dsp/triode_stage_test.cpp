@@ -62,12 +62,17 @@ TEST(TriodeStage, FitFormsPairEvenPositionsWithTheNumerator)
     EXPECT_DOUBLE_EQ(evaluateTriodeFit(top21, 2.0), 1024.0 / 1025.0);
 }
 
+// The first stage's parts at the model rate of a 44.1 kHz host.
+constexpr TriodeComponents kTriode1Parts{.gridResistance = 12e3,       // ohm
+                                         .cathodeResistance = 1.82e3,  // ohm
+                                         .cathodeCapacitance = 2.2e-6, // F
+                                         .plateResistance = 220e3,     // ohm
+                                         .initialPlateVoltage = 200.0, // V
+                                         .rate = 88200.0};             // Hz
+
 class Triode1 : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        bias = initTriodeStage(stage, kTriode1Fit, {12000.0, 1820.0, 2.2e-6, 220000.0, 200.0, 88200.0});
-    }
+    void SetUp() override { bias = initTriodeStage(stage, kTriode1Fit, kTriode1Parts); }
     TriodeStage67 stage;
     double bias = 0.0;
 };
@@ -122,7 +127,9 @@ TEST_F(Triode1, CathodeNeverGoesNegative)
 TEST(TriodeStage, WithoutCathodeResistorTheBiasIsTheFitAtZero)
 {
     TriodeStage67 stage;
-    double bias = initTriodeStage(stage, kTriode1Fit, {12000.0, 0.0, 2.2e-6, 220000.0, 200.0, 88200.0});
+    TriodeComponents parts = kTriode1Parts;
+    parts.cathodeResistance = 0.0;
+    double bias = initTriodeStage(stage, kTriode1Fit, parts);
     EXPECT_EQ(stage.cathodeGain, 0.0);
     EXPECT_EQ(stage.cathodeVoltage, 0.0);
     // Vp <- Vp + 0.2 (c0 - Vp) for 200 steps from 200 V.
