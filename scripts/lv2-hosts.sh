@@ -257,8 +257,8 @@ TTL
 
   local window x y
   start_jalv "$work/jalv-ir.log" -l "$given" urn:orn:quarvine
-  wait_for 30 same_picture "$work/user.ppm" "$window" ||
-    fail "the panel after jalv restored the response differs from the VST editor's ($(compare -metric AE "$work/user.ppm" "$work/shown.png" null: 2>&1) pixels)"
+  wait_for 30 same_picture "$work/user.ppm" "$window" || { grep 'Quarvine:' "$work/jalv-ir.log";
+    fail "the panel after jalv restored the response differs from the VST editor's ($(compare -metric AE "$work/user.ppm" "$work/shown.png" null: 2>&1) pixels)"; }
   if grep 'Quarvine:' "$work/jalv-ir.log"; then fail "the plug-in complained in jalv"; fi
   echo "jalv: a restored state loaded the impulse response, and the name plate shows its file's name"
 
