@@ -137,10 +137,13 @@ save_state() { # name
   wait_for 30 test -s "$work/$1/state.ttl" || fail "jalv saved no state"
 }
 
-# The plate's text (panel pixels 526..658 x 47..57) of two pictures differs.
+# The plate's text (panel pixels 526..658 x 47..57) of two pictures differs. compare answers 1
+# for pictures that differ, 0 for equal ones and 2 when it cannot read one.
 plates_differ() { # picture, picture
-  [ "$(compare -metric AE <(convert "$1" -crop 133x11+526+47 png:-) <(convert "$2" -crop 133x11+526+47 png:-) \
-    null: 2>&1)" != 0 ]
+  convert "$1" -crop 133x11+526+47 "$work/plate-1.png" && convert "$2" -crop 133x11+526+47 "$work/plate-2.png" ||
+    return 1
+  compare -metric AE "$work/plate-1.png" "$work/plate-2.png" null: 2>/dev/null
+  [ $? = 1 ]
 }
 
 # The property's value in a saved state's Turtle, as a path (serd resolves it against the file).
@@ -152,9 +155,7 @@ for line in sys.stdin:
     if len(parts) == 3 and parts[1] == "<urn:orn:quarvine#impulse_response>":
         value = parts[2].rstrip(" .\n")
         if value.startswith("<file://"):
-            print(urllib.parse.unquote(urllib.parse.urlparse(value[1:-1]).path))
-        elif value.startswith("\""):
-            print(value.split("\"")[1])'
+            print(urllib.parse.unquote(urllib.parse.urlparse(value[1:-1]).path))'
 }
 
 stage_jalv() {
@@ -221,16 +222,6 @@ with wave.open(sys.argv[1], "wb") as out:
     out.setframerate(44100)
     out.writeframes(b"".join(struct.pack("<h", round(20000 * 0.8 ** n * (-1) ** (n // 3))) for n in range(64)))
 PY
-  cat >"$given/manifest.ttl" <<'TTL'
-@prefix lv2: <http://lv2plug.in/ns/lv2core#> .
-@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
-@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
-
-<state.ttl>
-	lv2:appliesTo <urn:orn:quarvine> ;
-	a pset:Preset ;
-	rdfs:seeAlso <state.ttl> .
-TTL
   cat >"$given/state.ttl" <<'TTL'
 @prefix lv2: <http://lv2plug.in/ns/lv2core#> .
 @prefix pset: <http://lv2plug.in/ns/ext/presets#> .
@@ -270,7 +261,8 @@ TTL
   # Mapped through state:mapPath, the file travels with the state: jalv links it into the folder.
   [ "$(dirname "$path")" = "$work/saved" ] || fail "the saved state names a file outside its folder (no abstract path)"
   cmp "$given/$name" "$path" || fail "the saved state's impulse response is not the file restored"
-  state_values "$work/saved/state.ttl" | grep -qx 'cabinet=5.0*' || fail "the saved Cabinet is not User IR"
+  state_values "$work/saved/state.ttl" | awk -F= '$1 == "cabinet" && $2 + 0 == 5 { found = 1 } END { exit !found }' ||
+    fail "the saved Cabinet is not User IR"
   echo "jalv: the state saved again names the same response"
 }
 
