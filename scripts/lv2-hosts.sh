@@ -17,16 +17,16 @@ declare -a started=()
 
 # Stops what start() started, the newest first, each to its end (at most 10 s, then killed): a
 # client whose JACK or X server goes first leaves its semaphores and temporary folder behind.
+stop() { # pid
+  local end=$((SECONDS + 10))
+  kill "$1" 2>/dev/null
+  while kill -0 "$1" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
+  kill -0 "$1" 2>/dev/null && { pkill -KILL -P "$1"; kill -KILL "$1"; }
+  wait "$1" 2>/dev/null
+}
 cleanup() {
-  local i pid end
-  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
-    pid=${started[i]}
-    kill "$pid" 2>/dev/null
-    end=$((SECONDS + 10))
-    while kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
-    kill -0 "$pid" 2>/dev/null && { pkill -KILL -P "$pid"; kill -KILL "$pid"; }
-    wait "$pid" 2>/dev/null
-  done
+  local i
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop "${started[i]}"; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -102,6 +102,62 @@ state_values() {
     END { for (node in symbol) print symbol[node] "=" value[node] }'
 }
 
+# Starts jalv.gtk3 (its arguments) and waits for our panel: sets window, x and y. Our window is
+# the deepest 680x120 window in the tree (suil's containers around it have the same size).
+start_jalv() { # log, jalv arguments...
+  local log=$1; shift
+  start 240 jalv.gtk3 "$@" >"$log" 2>&1
+  wait_for 60 panel_shown || { cat "$log"; fail "jalv.gtk3 showed no 680x120 panel"; }
+  local line
+  line=$(xwininfo -root -tree | grep ' 680x120+' | tail -n 1)
+  window=$(awk '{print $1}' <<<"$line")
+  read -r x y < <(sed -E 's/.* \+(-?[0-9]+)\+(-?[0-9]+)$/\1 \2/' <<<"$line")
+  echo "panel window $window at $x,$y"
+}
+
+# Stops the newest jalv, so that the next one's panel is the only one.
+stop_jalv() {
+  stop "${started[-1]}"
+  unset 'started[-1]'
+}
+
+# Saves jalv's state (File > Save, Ctrl+S) as the folder $work/NAME; the pointer over jalv's
+# window at x+600.
+save_state() { # name
+  xdotool mousemove $((x + 600)) 10 key ctrl+s
+  local dialog
+  dialog=$(timeout 30 xdotool search --sync --onlyvisible --name '^Save State$' | head -n 1)
+  [ -n "$dialog" ] || fail "jalv's save dialogue did not open"
+  # No window manager gives the dialogue the keyboard: it is given it here. Then the name of a
+  # new folder in the stage's folder. GTK's chooser ignores a Return that follows the typing
+  # within about a second: Return is pressed until the dialogue closes, at most 30 s.
+  timeout 10 xdotool windowfocus --sync "$dialog" || fail "the save dialogue took no keyboard focus"
+  xdotool type --delay 20 "$1"
+  wait_for 30 dialogue_accepts || fail "jalv's save dialogue stayed open"
+  wait_for 30 test -s "$work/$1/state.ttl" || fail "jalv saved no state"
+}
+
+# The plate's text (panel pixels 526..658 x 47..57) of two pictures differs. compare answers 1
+# for pictures that differ, 0 for equal ones and 2 when it cannot read one.
+plates_differ() { # picture, picture
+  convert "$1" -crop 133x11+526+47 "$work/plate-1.png" && convert "$2" -crop 133x11+526+47 "$work/plate-2.png" ||
+    return 1
+  compare -metric AE "$work/plate-1.png" "$work/plate-2.png" null: 2>/dev/null
+  [ $? = 1 ]
+}
+
+# The property's value in a saved state's Turtle, as a path (serd resolves it against the file).
+state_path() {
+  serdi -i turtle -o ntriples "$1" | python3 -c '
+import sys, urllib.parse
+for line in sys.stdin:
+    parts = line.split(" ", 2)
+    if len(parts) == 3 and parts[1] == "<urn:orn:quarvine#impulse_response>":
+        value = parts[2].rstrip(" .\n")
+        if value.startswith("<file://"):
+            print(urllib.parse.unquote(urllib.parse.urlparse(value[1:-1]).path))'
+}
+
 stage_jalv() {
   local snapshot="$build/tools/editor_snapshot/quarvine-editor-snapshot"
   [ -x "$snapshot" ] || fail "missing $snapshot"
@@ -109,21 +165,16 @@ stage_jalv() {
   # A server name of this run's own (the folder's random part): a pid comes round again, and with
   # it a name another run may have left semaphores under.
   export JACK_DEFAULT_SERVER="quarvine-${work##*.}" JACK_NO_AUDIO_RESERVATION=1
+  # GTK's file chooser notes the folders it saved in: here, not in the user's home.
+  export XDG_DATA_HOME="$work/data"
   start 300 jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 256 >"$work/jackd.log" 2>&1
   timeout 40 jack_wait -w -t 30 -s "$JACK_DEFAULT_SERVER" >/dev/null || { cat "$work/jackd.log"; fail "jackd did not start"; }
   # The VST editor's own rendering of the same settings: Drive 9, 4x.
   "$snapshot" "$work/before.ppm" --param 1=0.9 --param 6=0.5 || fail "no reference picture of the VST editor"
   # In the stage's folder: jalv's save dialogue opens there.
   cd "$work" || fail "no stage folder"
-  start 240 jalv.gtk3 -c drive=0.9 -c oversampling=1 urn:orn:quarvine >"$work/jalv.log" 2>&1
-  # Our window: the deepest 680x120 window in the tree (suil's containers around it have the same size).
-  wait_for 60 panel_shown || { cat "$work/jalv.log"; fail "jalv.gtk3 showed no 680x120 panel"; }
-  local line
-  line=$(xwininfo -root -tree | grep ' 680x120+' | tail -n 1)
   local window x y
-  window=$(awk '{print $1}' <<<"$line")
-  read -r x y < <(sed -E 's/.* \+(-?[0-9]+)\+(-?[0-9]+)$/\1 \2/' <<<"$line")
-  echo "panel window $window at $x,$y"
+  start_jalv "$work/jalv.log" -c drive=0.9 -c oversampling=1 urn:orn:quarvine
   # The host's values reach the knobs through port events.
   wait_for 30 same_picture "$work/before.ppm" "$window" ||
     fail "the panel in jalv differs from the VST editor's rendering ($(compare -metric AE "$work/before.ppm" "$work/shown.png" null: 2>&1) pixels)"
@@ -141,18 +192,8 @@ stage_jalv() {
   xdotool mouseup 1
   wait_for 30 same_picture "$work/after.ppm" "$window" || fail "the released knob does not show as the VST editor's"
 
-  # jalv tells its port values in the state it saves (File > Save, Ctrl+S).
-  xdotool mousemove $((x + 600)) 10 key ctrl+s
-  local dialog
-  dialog=$(timeout 30 xdotool search --sync --onlyvisible --name '^Save State$' | head -n 1)
-  [ -n "$dialog" ] || fail "jalv's save dialogue did not open"
-  # No window manager gives the dialogue the keyboard: it is given it here. Then the name of a
-  # new folder in the stage's folder. GTK's chooser ignores a Return that follows the typing
-  # within about a second: Return is pressed until the dialogue closes, at most 30 s.
-  timeout 10 xdotool windowfocus --sync "$dialog" || fail "the save dialogue took no keyboard focus"
-  xdotool type --delay 20 state
-  wait_for 30 dialogue_accepts || fail "jalv's save dialogue stayed open"
-  wait_for 30 test -s "$work/state/state.ttl" || fail "jalv saved no state"
+  # jalv tells its port values in the state it saves.
+  save_state state
   state_values "$work/state/state.ttl" | sort | tee "$work/values"
   awk -F= '
     $1 == "treble" { t = ($2 - 5 / 6) ; ok += (t < 1e-6 && t > -1e-6) }
@@ -160,6 +201,69 @@ stage_jalv() {
     $1 == "oversampling" { ok += ($2 + 0 == 1) }
     END { exit ok == 3 ? 0 : 1 }' "$work/values" || fail "jalv's port values are not what the panel set"
   echo "jalv: the panel showed the host's values, and a drag set treble to 5/6"
+  stop_jalv
+  jalv_impulse_response
+}
+
+# The player's impulse response through jalv's state: a state folder written as jalv writes one
+# (Cabinet at User IR, the property naming a WAV beside it, relative to the state's Turtle) is
+# restored with -l. The plug-in must load it without complaint, the name plate must show the
+# file's name as the VST editor shows it for the same response, and the state jalv then saves
+# must still name a file of the same bytes.
+jalv_impulse_response() {
+  local given="$work/given" name="room mic.wav"
+  mkdir -p "$given" || fail "no state folder"
+  # 64 frames of a decaying click, mono 16-bit at 44.1 kHz.
+  python3 - "$given/$name" <<'PY' || fail "cannot write the impulse response"
+import struct, sys, wave
+with wave.open(sys.argv[1], "wb") as out:
+    out.setnchannels(1)
+    out.setsampwidth(2)
+    out.setframerate(44100)
+    out.writeframes(b"".join(struct.pack("<h", round(20000 * 0.8 ** n * (-1) ** (n // 3))) for n in range(64)))
+PY
+  cat >"$given/state.ttl" <<'TTL'
+@prefix lv2: <http://lv2plug.in/ns/lv2core#> .
+@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
+@prefix state: <http://lv2plug.in/ns/ext/state#> .
+
+<>
+	a pset:Preset ;
+	lv2:appliesTo <urn:orn:quarvine> ;
+	lv2:port [
+		lv2:symbol "cabinet" ;
+		pset:value 5.0
+	] ;
+	state:state [
+		<urn:orn:quarvine#impulse_response> <room%20mic.wav>
+	] .
+TTL
+  [ "$(state_path "$given/state.ttl")" = "$given/$name" ] || fail "the written state names no file (serdi)"
+  # The VST editor with the same response handed over in its state chunk, Cabinet at User IR; and
+  # without one, whose plate must read otherwise (else the comparison proves nothing).
+  local snapshot="$build/tools/editor_snapshot/quarvine-editor-snapshot"
+  "$snapshot" "$work/user.ppm" --param 7=1 --ir "$given/$name" || fail "no reference picture with the response"
+  "$snapshot" "$work/user-none.ppm" --param 7=1 || fail "no reference picture without a response"
+  plates_differ "$work/user.ppm" "$work/user-none.ppm" || fail "the VST editor's plate shows no file's name"
+
+  local window x y
+  start_jalv "$work/jalv-ir.log" -l "$given" urn:orn:quarvine
+  wait_for 30 same_picture "$work/user.ppm" "$window" || { grep 'Quarvine:' "$work/jalv-ir.log";
+    fail "the panel after jalv restored the response differs from the VST editor's ($(compare -metric AE "$work/user.ppm" "$work/shown.png" null: 2>&1) pixels)"; }
+  if grep 'Quarvine:' "$work/jalv-ir.log"; then fail "the plug-in complained in jalv"; fi
+  echo "jalv: a restored state loaded the impulse response, and the name plate shows its file's name"
+
+  save_state saved
+  local path
+  path=$(state_path "$work/saved/state.ttl")
+  [ -n "$path" ] || { cat "$work/saved/state.ttl"; fail "jalv's saved state names no impulse response"; }
+  echo "saved state names $path"
+  # Mapped through state:mapPath, the file travels with the state: jalv links it into the folder.
+  [ "$(dirname "$path")" = "$work/saved" ] || fail "the saved state names a file outside its folder (no abstract path)"
+  cmp "$given/$name" "$path" || fail "the saved state's impulse response is not the file restored"
+  state_values "$work/saved/state.ttl" | awk -F= '$1 == "cabinet" && $2 + 0 == 5 { found = 1 } END { exit !found }' ||
+    fail "the saved Cabinet is not User IR"
+  echo "jalv: the state saved again names the same response"
 }
 
 # Ardour renders the dry phrase through the plug-in (with the 4x12 cabinet) in a track; that must equal quarvine-render

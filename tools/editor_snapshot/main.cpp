@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Opens a VST 2.4 module's editor in a window of its own on the X display and writes what the
 // window shows as a binary PPM: the reference picture for checks of the same panel in other
-// hosts.
-// Usage: quarvine-editor-snapshot OUT.ppm [--plugin PATH] [--param INDEX=VALUE]...
+// hosts. --ir hands the plug-in an impulse response as a project would, for the name plate.
+// Usage: quarvine-editor-snapshot OUT.ppm [--plugin PATH] [--param INDEX=VALUE]... [--ir FILE]
+#include "cabinet/ir_file.h"
+#include "tools/cabinet_handover/cabinet_handover.h"
 #include "tools/vsthost/vst_host.h"
 
 #include <X11/Xlib.h>
@@ -23,7 +25,7 @@ namespace {
 
 int usage(const char* program)
 {
-    std::fprintf(stderr, "usage: %s OUT.ppm [--plugin PATH] [--param INDEX=VALUE]...\n", program);
+    std::fprintf(stderr, "usage: %s OUT.ppm [--plugin PATH] [--param INDEX=VALUE]... [--ir FILE]\n", program);
     return 2;
 }
 
@@ -63,6 +65,7 @@ int main(int argc, char** argv)
         return usage(argv[0]);
     const std::string output = argv[1];
     std::string pluginPath = QUARVINE_DEFAULT_PLUGIN;
+    std::string irPath;
     std::vector<std::pair<int, float>> parameters;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--plugin") == 0 && i + 1 < argc) {
@@ -73,6 +76,8 @@ int main(int argc, char** argv)
             if (*end != '=')
                 return usage(argv[0]);
             parameters.emplace_back(static_cast<int>(index), std::strtof(end + 1, nullptr));
+        } else if (std::strcmp(argv[i], "--ir") == 0 && i + 1 < argc) {
+            irPath = argv[++i];
         } else {
             return usage(argv[0]);
         }
@@ -91,6 +96,16 @@ int main(int argc, char** argv)
     }
     for (auto [index, value] : parameters)
         plugin.setParameter(index, value);
+    if (!irPath.empty()) {
+        quarvine::IrLoad load = quarvine::readImpulseResponseFile(irPath);
+        const std::string refusal =
+            load.ir ? tools::handOverUserCabinet(plugin, {load.ir->name, load.ir->sampleRate, std::move(load.ir->samples)})
+                    : load.error;
+        if (!refusal.empty()) {
+            std::fprintf(stderr, "quarvine-editor-snapshot: %s: %s\n", irPath.c_str(), refusal.c_str());
+            return 1;
+        }
+    }
     ERect* rect = nullptr;
     plugin.dispatch(effEditGetRect, 0, 0, &rect);
     if (!rect) {

@@ -6,7 +6,7 @@
 #include "options.h"
 
 #include "effect/amp_core.h"
-#include "effect/plugin_state.h"
+#include "tools/cabinet_handover/cabinet_handover.h"
 
 #include <algorithm>
 #include <chrono>
@@ -47,25 +47,6 @@ void checkAgainst(const std::string& modulePath, const AEffect& effect, const Re
                              std::to_string(effect.numParams) + ", 0 to " + std::to_string(effect.numParams - 1) + ")");
 }
 
-// The instance's own state with the response put in: whatever else it holds stays as it was.
-void handOver(vsthost::HostedPlugin& instance, const quarvine::UserCabinet& cabinet, const std::string& modulePath)
-{
-    void* data = nullptr;
-    const VstIntPtr size = instance.dispatch(effGetChunk, 0, 0, &data);
-    quarvine::PluginState state;
-    if (size > 0 && data) {
-        quarvine::StateDecode current =
-            quarvine::decodePluginState({static_cast<const unsigned char*>(data), static_cast<std::size_t>(size)});
-        if (!current.state)
-            throw RenderError(modulePath + ": the plug-in's own state was refused: " + current.error);
-        state = std::move(*current.state);
-    }
-    state.userCabinet = cabinet;
-    std::vector<unsigned char> chunk = quarvine::encodePluginState(state);
-    if (instance.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data()) != 1)
-        throw RenderError(modulePath + ": the plug-in refused the impulse response");
-}
-
 std::unique_ptr<vsthost::HostedPlugin> startInstance(const vsthost::PluginModule& module, int sampleRate,
                                                      const RenderSettings& settings)
 {
@@ -82,7 +63,8 @@ std::unique_ptr<vsthost::HostedPlugin> startInstance(const vsthost::PluginModule
         throw RenderError(module.path() + ": the plug-in has no audio input or output");
     checkAgainst(module.path(), *effect, settings);
     if (settings.userCabinet)
-        handOver(*instance, *settings.userCabinet, module.path());
+        if (const std::string refusal = tools::handOverUserCabinet(*instance, *settings.userCabinet); !refusal.empty())
+            throw RenderError(module.path() + ": " + refusal);
     if (settings.oversampling && effect->numParams > kOversamplingParameter)
         instance->setParameter(kOversamplingParameter, oversamplingValue(*settings.oversampling));
     for (auto [index, value] : settings.parameters)
