@@ -7,6 +7,7 @@
 #include "resources/cabinets.h"
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -69,23 +70,36 @@ void CabinetLibrary::setSampleRate(double newRate)
     if (newRate == rate)
         return;
     rate = newRate;
-    rebuild();
+    if (auto bank = makeBank(user ? &*user : nullptr)) {
+        handover.offer(std::move(bank));
+    } else if (auto builtIns = makeBank(nullptr)) {
+        // The response stays in the state, to play again where memory allows.
+        message = user->name + ": not enough memory to play it at this rate";
+        handover.offer(std::move(builtIns));
+    }
 }
 
 std::string CabinetLibrary::setUserCabinet(std::optional<UserCabinet> newUser)
 {
-    if (newUser) {
-        const float gain = loudnessGain(newUser->samples, newUser->sampleRate);
-        if (!(gain > 0.0f && gain <= kMaxUserGain)) {
-            const std::string why = newUser->name + ": almost silent from 80 Hz to 6 kHz";
-            refuse(why);
-            return why;
-        }
+    std::string why;
+    try {
+        const float gain = newUser ? loudnessGain(newUser->samples, newUser->sampleRate) : 1.0f;
+        if (!(gain > 0.0f && gain <= kMaxUserGain))
+            why = newUser->name + ": almost silent from 80 Hz to 6 kHz";
+    } catch (const std::exception&) {
+        why = newUser->name + ": not enough memory to play it";
     }
     const std::lock_guard<std::mutex> guard(lock);
+    std::unique_ptr<CabinetBank> bank;
+    if (why.empty() && !(bank = makeBank(newUser ? &*newUser : nullptr)))
+        why = newUser->name + ": not enough memory to play it";
+    if (!why.empty()) {
+        message = why;
+        return why;
+    }
     user = std::move(newUser);
     message = user ? user->name : std::string();
-    rebuild();
+    handover.offer(std::move(bank));
     return {};
 }
 
@@ -107,10 +121,14 @@ std::string CabinetLibrary::status() const
     return message.empty() ? std::string("drop an IR file here") : message;
 }
 
-void CabinetLibrary::rebuild()
+std::unique_ptr<CabinetBank> CabinetLibrary::makeBank(const UserCabinet* withUser) const
 {
-    if (rate > 0.0)
-        handover.offer(makeCabinetBank(rate, user ? &*user : nullptr));
+    // Memory can run out for a long response at a high rate: nothing may escape into the host.
+    try {
+        return makeCabinetBank(rate, withUser);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
 }
 
 } // namespace quarvine

@@ -43,7 +43,8 @@ public:
     std::string status() const;
 
 private:
-    void rebuild(); // under `lock`
+    // The bank for `rate` with `withUser` at the User position; null when memory ran out.
+    std::unique_ptr<CabinetBank> makeBank(const UserCabinet* withUser) const;
 
     CabinetHandover& handover;
     mutable std::mutex lock;

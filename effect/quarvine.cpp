@@ -11,6 +11,7 @@
 #include "host/plugin_main.h"
 
 #include <cstdio>
+#include <exception>
 #include <cstring>
 #include <new>
 
@@ -196,16 +197,34 @@ VstInt32 Quarvine::getChunk(void** data, bool /*isPreset*/)
 {
     if (!data)
         return 0;
-    quarvine::PluginState state;
-    for (int index = 0; index < quarvine::kNumParameters; ++index)
-        state.parameters.push_back(getParameter(index));
-    state.userCabinet = amp.cabinets().userCabinet();
-    savedChunk = quarvine::encodePluginState(state);
+    // A long response makes a chunk of megabytes: memory running out must not throw into the host,
+    // which then saves nothing rather than crashing.
+    try {
+        quarvine::PluginState state;
+        for (int index = 0; index < quarvine::kNumParameters; ++index)
+            state.parameters.push_back(getParameter(index));
+        state.userCabinet = amp.cabinets().userCabinet();
+        savedChunk = quarvine::encodePluginState(state);
+    } catch (const std::exception&) {
+        savedChunk.clear();
+        return 0;
+    }
     *data = savedChunk.data();
     return static_cast<VstInt32>(savedChunk.size());
 }
 
-VstInt32 Quarvine::setChunk(void* data, VstInt32 byteSize, bool /*isPreset*/)
+VstInt32 Quarvine::setChunk(void* data, VstInt32 byteSize, bool isPreset)
+{
+    try {
+        return restoreChunk(data, byteSize, isPreset);
+    } catch (const std::exception&) {
+        amp.cabinets().refuse("not enough memory to load the saved state");
+        cabinetStatusChanged(true);
+        return 0;
+    }
+}
+
+VstInt32 Quarvine::restoreChunk(void* data, VstInt32 byteSize, bool /*isPreset*/)
 {
     const auto size = data && byteSize > 0 ? static_cast<std::size_t>(byteSize) : 0;
     quarvine::StateDecode decoded = quarvine::decodePluginState({static_cast<const unsigned char*>(data), size});

@@ -69,6 +69,8 @@ private:
     std::atomic<bool> showRefusal{false};
     // The parameters and the model, shared with the audio thread.
     quarvine::AmpCore amp;
+    VstInt32 restoreChunk(void* data, VstInt32 byteSize, bool isPreset);
+
     // The bytes handed to the host by getChunk, kept until its next call.
     std::vector<unsigned char> savedChunk;
 };
