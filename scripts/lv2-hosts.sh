@@ -94,6 +94,16 @@ same_picture() { # reference, window id: the window shows exactly the reference'
   [ "$(compare -metric AE "$1" "$work/shown.png" null: 2>&1)" = 0 ]
 }
 
+# The same but for the name plate's line of text, which shows the knob's value while it is
+# dragged or pointed at (the reference, drawn with no pointer, shows the cabinet there).
+same_picture_but_plate() { # reference, window id
+  import -window "$2" "$work/shown.png" 2>/dev/null || return 1
+  local mask=(-fill black -draw "rectangle 526,47 658,57")
+  convert "$1" "${mask[@]}" "$work/reference-masked.png" &&
+    convert "$work/shown.png" "${mask[@]}" "$work/shown-masked.png" || return 1
+  [ "$(compare -metric AE "$work/reference-masked.png" "$work/shown-masked.png" null: 2>&1)" = 0 ]
+}
+
 # symbol=value per line, from a saved state's Turtle (read with serd).
 state_values() {
   serdi -i turtle -o ntriples "$1" | awk '
@@ -188,8 +198,10 @@ stage_jalv() {
   "$snapshot" "$work/after.ppm" --param 1=0.9 --param 6=0.5 --param 2=0.8333333 || fail "no reference picture"
   xdotool mousemove $((x + 212)) $((y + 30)) mousedown 1 sleep 0.3 mousemove $((x + 224)) $((y + 40)) sleep 0.2 \
     mousemove $((x + 236)) $((y + 51))
-  wait_for 30 same_picture "$work/after.ppm" "$window" || { xdotool mouseup 1; fail "the dragged knob does not show as the VST editor's"; }
-  xdotool mouseup 1
+  wait_for 30 same_picture_but_plate "$work/after.ppm" "$window" ||
+    { xdotool mouseup 1; fail "the dragged knob does not show as the VST editor's"; }
+  # Released and the pointer moved off the panel: the plate goes back to the cabinet's line.
+  xdotool mouseup 1 mousemove $((x + 600)) 10
   wait_for 30 same_picture "$work/after.ppm" "$window" || fail "the released knob does not show as the VST editor's"
 
   # jalv tells its port values in the state it saves.

@@ -11,6 +11,7 @@
 #include "gui/ccontrol.h"
 #include "gui/cframe.h"
 #include "gui/csegmentswitch.h"
+#include "gui/cstepselector.h"
 #include "gui/portable/portable_window.h"
 #include "recording_host.h"
 #include "scripted_input.h"
@@ -193,9 +194,11 @@ private:
         if (changedElsewhere && editor.getFrame())
             return;
         for (int i = 0; i < QuarvineEditor::kNumControls; ++i) {
-            const gui::CControl* control = i < QuarvineEditor::kNumKnobs
-                                               ? static_cast<const gui::CControl*>(editor.getKnob(i))
-                                               : static_cast<const gui::CControl*>(editor.getOversamplingSwitch());
+            const gui::CControl* control =
+                i < QuarvineEditor::kNumKnobs ? static_cast<const gui::CControl*>(editor.getKnob(i))
+                : i == QuarvineEditor::kOversamplingParameter
+                    ? static_cast<const gui::CControl*>(editor.getOversamplingSwitch())
+                    : static_cast<const gui::CControl*>(editor.getCabinetSelector());
             if (!control)
                 continue;
             const float shown = control->getValue();

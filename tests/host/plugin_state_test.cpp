@@ -17,8 +17,10 @@ static_assert(std::endian::native == std::endian::little, "the expected bytes ar
 
 void append(Bytes& bytes, const void* data, std::size_t size)
 {
+    // Byte by byte: GCC 12 warns falsely of an overflow when a range goes into an empty vector.
     const auto* first = static_cast<const unsigned char*>(data);
-    bytes.insert(bytes.end(), first, first + size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes.push_back(first[i]);
 }
 template <typename T> void put(Bytes& bytes, T value)
 {

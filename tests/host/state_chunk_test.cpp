@@ -6,6 +6,7 @@
 #include "effect/quarvine.h"
 #include "loaded_module.h"
 #include "plugin_chunk.h"
+#include "tests/cabinet/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <stdlib.h>
 #include <vector>
 
 namespace {
@@ -144,13 +144,7 @@ void writeFloatWav(const std::filesystem::path& path, int rate, const std::vecto
 
 TEST(DroppedResponse, IsLoadedSavedAndTheCabinetMovedToUserWhereTheHostSeesIt)
 {
-    char pattern[] = "/tmp/quarvine-drop-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::filesystem::path folder = pattern;
-    struct Cleanup {
-        std::filesystem::path path;
-        ~Cleanup() { std::filesystem::remove_all(path); }
-    } cleanup{folder};
+    const cabinet_test::TempFolder folder;
     const std::vector<float> taps = {0.75f, -0.25f, 0.125f};
     writeFloatWav(folder / "cab.wav", 96000, taps);
     std::ofstream(folder / "notes.txt") << "not a sound";
@@ -164,12 +158,12 @@ TEST(DroppedResponse, IsLoadedSavedAndTheCabinetMovedToUserWhereTheHostSeesIt)
         return quarvine::decodePluginState({static_cast<const unsigned char*>(data), static_cast<std::size_t>(size)});
     };
 
-    EXPECT_NE(effect.loadUserCabinetFile((folder / "notes.txt").string()), "");
+    EXPECT_NE(effect.loadUserCabinetFile(cabinet_test::utf8(folder / "notes.txt")), "");
     EXPECT_EQ(effect.getParameter(quarvine::kCabinet), quarvine::cabinetValue(2));
     EXPECT_FALSE(saved().state->userCabinet);
     EXPECT_TRUE(automatedByHost.empty());
 
-    EXPECT_EQ(effect.loadUserCabinetFile((folder / "cab.wav").string()), "");
+    EXPECT_EQ(effect.loadUserCabinetFile(cabinet_test::utf8(folder / "cab.wav")), "");
     EXPECT_EQ(effect.getParameter(quarvine::kCabinet), 1.0f);
     EXPECT_EQ(automatedByHost, (std::vector<std::pair<VstInt32, float>>{{quarvine::kCabinet, 1.0f}}));
     EXPECT_EQ(saved().state->userCabinet, (quarvine::UserCabinet{"cab.wav", 96000.0, taps}));
